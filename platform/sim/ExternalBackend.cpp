@@ -1,0 +1,7 @@
+#include "sim/ExternalBackend.h"
+
+namespace vorq::platform {
+
+DeviceList enumerateExternalCameras(const std::string&) { return {}; }
+
+} // namespace vorq::platform

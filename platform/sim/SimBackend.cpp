@@ -1,0 +1,7 @@
+#include "sim/SimBackend.h"
+
+namespace vorq::platform {
+
+DeviceList enumerateSimCameras(const std::string&) { return {}; }
+
+} // namespace vorq::platform

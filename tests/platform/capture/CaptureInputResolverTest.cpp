@@ -1,0 +1,139 @@
+#include <cerrno>
+#include <cstdlib>
+
+#include <gtest/gtest.h>
+
+#include "platform/CaptureInput.h"
+#include "platform/DeviceProvider.h"
+
+using namespace vorq::platform;
+
+namespace {
+
+class StaticDevice : public UvcDevice {
+public:
+    explicit StaticDevice(UvcIdentity id) : id_(std::move(id)) {}
+    const UvcIdentity& identity() const override { return id_; }
+    const std::vector<ExtensionUnit>& extensionUnits() const override { return units_; }
+    int xuQuery(uint8_t, uint8_t, uint8_t, uint8_t*, uint16_t) override { return EIO; }
+    int queryControl(uint32_t, ControlRange&) override { return EINVAL; }
+    int getControl(uint32_t, int32_t&) override { return EINVAL; }
+    int setControl(uint32_t, int32_t) override { return EINVAL; }
+    std::unique_ptr<UvcDevice> reopen() const override { return std::make_unique<StaticDevice>(id_); }
+
+private:
+    UvcIdentity id_;
+    std::vector<ExtensionUnit> units_;
+};
+
+UvcIdentity realCamera(const std::string& card, const std::string& node)
+{
+    UvcIdentity id;
+    id.card = card;
+    id.usb = true;
+    id.videoNode = node;
+    return id;
+}
+
+UvcIdentity simCamera(const std::string& graph, bool busy = false)
+{
+    UvcIdentity id;
+    id.card = "TELDORA TX42";
+    id.usb = true;
+    id.simulated = true;
+    id.videoGraph = graph;
+    id.microphone = "麦克风 (TELDORA TX42)";
+    id.audioGraph = "sine=frequency=440:sample_rate=48000";
+    id.busy = busy;
+    return id;
+}
+
+class CaptureInputResolverTest : public ::testing::Test {
+protected:
+    void install(std::vector<UvcIdentity> ids)
+    {
+        DeviceProvider::setSourceForTesting([ids] {
+            DeviceList list;
+            for (const auto& id : ids) list.push_back(std::make_unique<StaticDevice>(id));
+            return list;
+        });
+    }
+    void TearDown() override { DeviceProvider::setSourceForTesting({}); }
+};
+
+TEST_F(CaptureInputResolverTest, RealCameraOpensItsNodeWithV4l2Options)
+{
+    install({realCamera("TELDORA TX42", "/dev/video0"), realCamera("TELDORA TX42", "/dev/video2")});
+    CaptureInput in;
+    VideoRequest request;
+    request.videoSize = "1280x720";
+    request.frameRate = 25;
+    ASSERT_EQ(0, CaptureInputResolver::resolveCamera("TELDORA TX42", 1, request, in));
+    EXPECT_EQ("v4l2", in.format);
+    EXPECT_EQ("/dev/video2", in.url);
+    using Opt = std::pair<std::string, std::string>;
+    EXPECT_EQ((std::vector<Opt>{{"input_format", "mjpeg"}, {"video_size", "1280x720"}, {"framerate", "25"}}),
+              in.options);
+}
+
+TEST_F(CaptureInputResolverTest, SimulatedCameraBecomesItsGraph)
+{
+    install({realCamera("Other Cam", "/dev/video0"), simCamera("testsrc2=size={size}:rate={rate}"),
+             simCamera("color=c=red")});
+    CaptureInput in;
+    ASSERT_EQ(0, CaptureInputResolver::resolveCamera("TELDORA TX42", 0, VideoRequest{}, in));
+    EXPECT_EQ("lavfi", in.format);
+    EXPECT_EQ("testsrc2=size=800x600:rate=30", in.url);
+    EXPECT_TRUE(in.options.empty());
+
+    // A graph that does not name its size gets one.
+    ASSERT_EQ(0, CaptureInputResolver::resolveCamera("TELDORA TX42", 1, VideoRequest{}, in));
+    EXPECT_EQ("color=c=red,scale=800:600,fps=30", in.url);
+}
+
+TEST_F(CaptureInputResolverTest, FailuresSayWhy)
+{
+    install({simCamera("testsrc2=size={size}:rate={rate}", true)});
+    CaptureInput in;
+    in.url = "untouched";
+    EXPECT_EQ(EBUSY, CaptureInputResolver::resolveCamera("TELDORA TX42", 0, VideoRequest{}, in));
+    EXPECT_EQ(ENOENT, CaptureInputResolver::resolveCamera("TELDORA TX42", 1, VideoRequest{}, in));
+    EXPECT_EQ(ENOENT, CaptureInputResolver::resolveCamera("TELDORA", 0, VideoRequest{}, in));
+    EXPECT_EQ(EINVAL, CaptureInputResolver::resolveCamera("TELDORA TX42", -1, VideoRequest{}, in));
+    for (const char* size : {"800", "0x600", "800x600x", "axb", ""}) {
+        VideoRequest bad;
+        bad.videoSize = size;
+        EXPECT_EQ(EINVAL, CaptureInputResolver::resolveCamera("TELDORA TX42", 0, bad, in)) << size;
+    }
+    EXPECT_EQ("untouched", in.url);
+}
+
+TEST_F(CaptureInputResolverTest, SimulatedMicrophoneIsTheTone)
+{
+    install({simCamera("testsrc2")});
+    CaptureInput in;
+    ASSERT_EQ(0, CaptureInputResolver::resolveMicrophone("麦克风 (TELDORA TX42)", 0, in));
+    EXPECT_EQ("lavfi", in.format);
+    EXPECT_EQ("sine=frequency=440:sample_rate=48000", in.url);
+}
+
+// The test runner's PulseAudio server has the sources "麦克风 (TELDORA TX42)"
+// and "Microphone (Generic USB Audio)" plus the monitors of two sinks, one of
+// them "扬声器 (TELDORA TX42)".
+TEST_F(CaptureInputResolverTest, RealMicrophoneIsTheMatchingPulseSource)
+{
+    if (!std::getenv("PULSE_SERVER")) GTEST_SKIP() << "no PulseAudio test server";
+    install({});
+    CaptureInput in;
+    ASSERT_EQ(0, CaptureInputResolver::resolveMicrophone("麦克风 (TELDORA TX42)", 0, in));
+    EXPECT_EQ("pulse", in.format);
+    EXPECT_EQ("vorq_mic", in.url);
+    ASSERT_EQ(0, CaptureInputResolver::resolveMicrophone("Mikrofon (Generic USB Audio)", 0, in));
+    EXPECT_EQ("vorq_other_mic", in.url);
+    // The monitor of the camera's speaker also carries the camera's name but
+    // is not a microphone.
+    EXPECT_EQ(ENOENT, CaptureInputResolver::resolveMicrophone("麦克风 (TELDORA TX42)", 1, in));
+    EXPECT_EQ(ENOENT, CaptureInputResolver::resolveMicrophone("麦克风 (Nothing Here)", 0, in));
+}
+
+} // namespace
