@@ -1,0 +1,169 @@
+#include "v4l2/SysfsCameraWalk.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <linux/videodev2.h>
+#include <utility>
+
+#include "v4l2/KernelFd.h"
+#include "v4l2/KernelSeam.h"
+#include "v4l2/UsbDescriptorParser.h"
+#include "v4l2/V4l2UvcDevice.h"
+
+namespace vorq::platform {
+
+namespace {
+const char kClassDir[] = "class/video4linux/";
+
+std::string trim(const std::string& s)
+{
+    const char* space = " \t\r\n";
+    const auto first = s.find_first_not_of(space);
+    if (first == std::string::npos) return {};
+    return s.substr(first, s.find_last_not_of(space) - first + 1);
+}
+
+// Fixed-size, NUL-padded text fields of the V4L2 structures.
+std::string fixedText(const uint8_t* field, std::size_t size)
+{
+    const char* text = reinterpret_cast<const char*>(field);
+    return trim(std::string(text, strnlen(text, size)));
+}
+
+std::string baseName(const std::string& path)
+{
+    const auto slash = path.rfind('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+std::string parentOf(const std::string& path)
+{
+    const auto slash = path.rfind('/');
+    return slash == std::string::npos ? std::string() : path.substr(0, slash);
+}
+
+// "videoN" -> N; -1 for any other name.
+int nodeNumber(const std::string& name)
+{
+    const std::string prefix = "video";
+    if (name.size() <= prefix.size() || name.compare(0, prefix.size(), prefix) != 0) return -1;
+    long n = 0;
+    for (std::size_t i = prefix.size(); i < name.size(); ++i) {
+        if (name[i] < '0' || name[i] > '9') return -1;
+        n = n * 10 + (name[i] - '0');
+        if (n > INT_MAX) return -1;
+    }
+    return static_cast<int>(n);
+}
+
+bool readText(const KernelSeam& kernel, const std::string& path, std::string& text)
+{
+    std::string raw;
+    if (!kernel.readFile(path, raw, 4096)) return false;
+    text = trim(raw);
+    return true;
+}
+
+bool readHex(const KernelSeam& kernel, const std::string& path, unsigned long maximum, unsigned long& value)
+{
+    std::string text;
+    if (!readText(kernel, path, text) || text.empty()) return false;
+    char* end = nullptr;
+    errno = 0;
+    const unsigned long v = std::strtoul(text.c_str(), &end, 16);
+    if (errno != 0 || *end != '\0' || v > maximum) return false;
+    value = v;
+    return true;
+}
+
+std::string driverName(const KernelSeam& kernel, const std::string& deviceDir)
+{
+    std::string driver;
+    if (!kernel.resolve(deviceDir + "/driver", driver)) return {};
+    return baseName(driver);
+}
+
+// Fills the USB part of the identity from the VideoControl interface
+// directory and its parent, the USB device. False when the node does not sit
+// on a USB interface.
+bool describeUsbCamera(const KernelSeam& kernel, const std::string& interfaceDir, UvcIdentity& id,
+                       std::vector<ExtensionUnit>& units)
+{
+    const std::string usbDir = parentOf(interfaceDir);
+    unsigned long interfaceNumber = 0, vendor = 0, product = 0;
+    if (usbDir.empty() || !readHex(kernel, interfaceDir + "/bInterfaceNumber", 0xff, interfaceNumber) ||
+        !readHex(kernel, usbDir + "/idVendor", 0xffff, vendor) ||
+        !readHex(kernel, usbDir + "/idProduct", 0xffff, product))
+        return false;
+
+    id.usb = true;
+    id.interfaceNumber = static_cast<int>(interfaceNumber);
+    id.vendorId = static_cast<uint16_t>(vendor);
+    id.productId = static_cast<uint16_t>(product);
+    readText(kernel, usbDir + "/serial", id.serial);
+    id.busPath = baseName(usbDir);
+    if (id.card.empty()) readText(kernel, usbDir + "/product", id.card);
+
+    std::string descriptors;
+    if (kernel.readFile(usbDir + "/descriptors", descriptors))
+        units = UsbDescriptorParser::extensionUnits(reinterpret_cast<const uint8_t*>(descriptors.data()),
+                                                    descriptors.size(), id.interfaceNumber);
+    return true;
+}
+} // namespace
+
+SysfsCameraWalk::SysfsCameraWalk(std::shared_ptr<KernelSeam> kernel) : kernel_(std::move(kernel)) {}
+
+DeviceList SysfsCameraWalk::enumerate() const
+{
+    std::vector<std::pair<int, std::string>> nodes;
+    for (auto& name : kernel_->listDirectory(kClassDir)) {
+        const int n = nodeNumber(name);
+        if (n >= 0) nodes.emplace_back(n, std::move(name));
+    }
+    std::sort(nodes.begin(), nodes.end());
+
+    DeviceList cameras;
+    for (const auto& node : nodes)
+        if (auto camera = probe(node.second)) cameras.push_back(std::move(camera));
+    return cameras;
+}
+
+std::unique_ptr<V4l2UvcDevice> SysfsCameraWalk::probe(const std::string& nodeName) const
+{
+    if (nodeNumber(nodeName) < 0) return nullptr;
+    const std::string classEntry = kClassDir + nodeName;
+    std::string nodeDir;
+    if (!kernel_->resolve(classEntry, nodeDir)) return nullptr;
+
+    UvcIdentity id;
+    id.videoNode = "/dev/" + nodeName;
+
+    v4l2_capability cap{};
+    {
+        const int fd = kernel_->open(id.videoNode, O_RDWR | O_NONBLOCK | O_CLOEXEC);
+        if (fd < 0) return nullptr;
+        KernelFd node(*kernel_, fd);
+        if (kernel_->ioctl(node.get(), VIDIOC_QUERYCAP, &cap) != 0) return nullptr;
+    }
+    const uint32_t caps = (cap.capabilities & V4L2_CAP_DEVICE_CAPS) ? cap.device_caps : cap.capabilities;
+    // UVC cameras also expose a metadata node; only the capture node is a camera.
+    if (!(caps & V4L2_CAP_VIDEO_CAPTURE)) return nullptr;
+
+    id.card = fixedText(cap.card, sizeof cap.card);
+
+    std::vector<ExtensionUnit> units;
+    std::string deviceDir;
+    const bool hasDevice = kernel_->resolve(classEntry + "/device", deviceDir);
+    if (!hasDevice || !describeUsbCamera(*kernel_, deviceDir, id, units)) id.usb = false;
+    if (hasDevice) id.driver = driverName(*kernel_, deviceDir);
+    if (id.driver.empty()) id.driver = fixedText(cap.driver, sizeof cap.driver);
+
+    return std::make_unique<V4l2UvcDevice>(kernel_, nodeName, std::move(id), std::move(units));
+}
+
+} // namespace vorq::platform

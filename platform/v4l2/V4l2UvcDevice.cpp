@@ -1,0 +1,107 @@
+#include "v4l2/V4l2UvcDevice.h"
+
+#include <cerrno>
+#include <fcntl.h>
+#include <linux/uvcvideo.h>
+#include <linux/videodev2.h>
+
+#include "v4l2/KernelSeam.h"
+#include "v4l2/SysfsCameraWalk.h"
+
+namespace vorq::platform {
+
+namespace {
+bool sameCamera(const UvcIdentity& a, const UvcIdentity& b)
+{
+    return a.usb == b.usb && a.vendorId == b.vendorId && a.productId == b.productId && a.serial == b.serial &&
+           a.busPath == b.busPath && a.interfaceNumber == b.interfaceNumber && a.driver == b.driver;
+}
+} // namespace
+
+V4l2UvcDevice::V4l2UvcDevice(std::shared_ptr<KernelSeam> kernel, std::string nodeName, UvcIdentity identity,
+                             std::vector<ExtensionUnit> units)
+    : kernel_(std::move(kernel)),
+      nodeName_(std::move(nodeName)),
+      identity_(std::move(identity)),
+      units_(std::move(units))
+{
+}
+
+V4l2UvcDevice::~V4l2UvcDevice() = default;
+
+int V4l2UvcDevice::node(int& fd)
+{
+    std::lock_guard<std::mutex> lock(openMutex_);
+    if (!fd_.valid()) {
+        const int r = kernel_->open(identity_.videoNode, O_RDWR | O_NONBLOCK | O_CLOEXEC);
+        // A failed open is not remembered: the next call tries again.
+        if (r < 0) return -r;
+        fd_ = KernelFd(*kernel_, r);
+    }
+    fd = fd_.get();
+    return 0;
+}
+
+int V4l2UvcDevice::xuQuery(uint8_t unit, uint8_t selector, uint8_t query, uint8_t* data, uint16_t size)
+{
+    if (!data && size > 0) return EINVAL;
+    int fd = -1;
+    if (int r = node(fd)) return r;
+    uvc_xu_control_query q{};
+    q.unit = unit;
+    q.selector = selector;
+    q.query = query;
+    q.size = size;
+    q.data = data;
+    return kernel_->ioctl(fd, UVCIOC_CTRL_QUERY, &q);
+}
+
+int V4l2UvcDevice::queryControl(uint32_t cid, ControlRange& range)
+{
+    int fd = -1;
+    if (int r = node(fd)) return r;
+    v4l2_queryctrl q{};
+    q.id = cid;
+    if (int r = kernel_->ioctl(fd, VIDIOC_QUERYCTRL, &q)) return r;
+    // Asked for one control and the driver answered another (it does that
+    // only with the NEXT_CTRL flag, but a wrong range must never pass).
+    if (q.id != cid) return EINVAL;
+    range.minimum = q.minimum;
+    range.maximum = q.maximum;
+    range.step = q.step;
+    range.defaultValue = q.default_value;
+    range.flags = q.flags;
+    return 0;
+}
+
+int V4l2UvcDevice::getControl(uint32_t cid, int32_t& value)
+{
+    int fd = -1;
+    if (int r = node(fd)) return r;
+    v4l2_control c{};
+    c.id = cid;
+    if (int r = kernel_->ioctl(fd, VIDIOC_G_CTRL, &c)) return r;
+    value = c.value;
+    return 0;
+}
+
+int V4l2UvcDevice::setControl(uint32_t cid, int32_t value)
+{
+    int fd = -1;
+    if (int r = node(fd)) return r;
+    v4l2_control c{};
+    c.id = cid;
+    c.value = value;
+    return kernel_->ioctl(fd, VIDIOC_S_CTRL, &c);
+}
+
+std::unique_ptr<UvcDevice> V4l2UvcDevice::reopen() const
+{
+    // Node numbers are reused after an unplug, so the node must still lead to
+    // the same camera; another camera on it would get this one's commands.
+    auto again = SysfsCameraWalk(kernel_).probe(nodeName_);
+    if (!again || !sameCamera(again->identity(), identity_)) return nullptr;
+    return again;
+}
+
+} // namespace vorq::platform

@@ -1,0 +1,48 @@
+#pragma once
+
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "platform/UvcDevice.h"
+#include "v4l2/KernelFd.h"
+
+namespace vorq::platform {
+
+class KernelSeam;
+
+// A camera behind a V4L2 node. The node is opened on first use and stays open
+// until the object goes, so a handle that is never used never wakes the camera.
+class V4l2UvcDevice : public UvcDevice {
+public:
+    V4l2UvcDevice(std::shared_ptr<KernelSeam> kernel, std::string nodeName, UvcIdentity identity,
+                  std::vector<ExtensionUnit> units);
+    ~V4l2UvcDevice() override;
+
+    const UvcIdentity& identity() const override { return identity_; }
+    const std::vector<ExtensionUnit>& extensionUnits() const override { return units_; }
+
+    int xuQuery(uint8_t unit, uint8_t selector, uint8_t query, uint8_t* data, uint16_t size) override;
+    int queryControl(uint32_t cid, ControlRange& range) override;
+    int getControl(uint32_t cid, int32_t& value) override;
+    int setControl(uint32_t cid, int32_t value) override;
+
+    // Null when the node is gone or now belongs to another camera.
+    std::unique_ptr<UvcDevice> reopen() const override;
+
+private:
+    // 0 and the node's descriptor, or the errno of the failed open.
+    int node(int& fd);
+
+    // Declared before the descriptor: the descriptor closes through it.
+    std::shared_ptr<KernelSeam> kernel_;
+    std::string nodeName_;
+    UvcIdentity identity_;
+    std::vector<ExtensionUnit> units_;
+
+    std::mutex openMutex_;
+    KernelFd fd_;
+};
+
+} // namespace vorq::platform
