@@ -6,6 +6,7 @@
 
 namespace vorq::platform {
 
+// The cameras of an external simulated device listening on a Unix socket.
 DeviceList enumerateExternalCameras(const std::string& socketPath);
 
 } // namespace vorq::platform
