@@ -1,0 +1,168 @@
+#include "sim/ExternalUvcDevice.h"
+
+#include <cerrno>
+#include <cstring>
+
+namespace vorq::platform {
+
+namespace {
+
+// Linux errno values stay well below this; anything else is not an errno.
+constexpr int64_t kMaxErrno = 4095;
+
+std::string toHex(const uint8_t* data, size_t size)
+{
+    static const char digits[] = "0123456789abcdef";
+    std::string out;
+    out.reserve(size * 2);
+    for (size_t i = 0; i < size; ++i) {
+        out += digits[data[i] >> 4];
+        out += digits[data[i] & 0xf];
+    }
+    return out;
+}
+
+int hexDigit(char c)
+{
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    return -1;
+}
+
+bool fromHex(const std::string& text, std::vector<uint8_t>& out)
+{
+    if (text.size() % 2 != 0) return false;
+    out.clear();
+    out.reserve(text.size() / 2);
+    for (size_t i = 0; i < text.size(); i += 2) {
+        int hi = hexDigit(text[i]);
+        int lo = hexDigit(text[i + 1]);
+        if (hi < 0 || lo < 0) return false;
+        out.push_back(static_cast<uint8_t>((hi << 4) | lo));
+    }
+    return true;
+}
+
+bool readInt32(const JsonValue& reply, const char* key, int32_t& out)
+{
+    const JsonValue* v = reply.find(key);
+    int64_t n;
+    if (!v || !v->getInt(n, INT32_MIN, INT32_MAX)) return false;
+    out = static_cast<int32_t>(n);
+    return true;
+}
+
+} // namespace
+
+ExternalUvcDevice::ExternalUvcDevice(std::string socketPath, std::string deviceId, UvcIdentity identity,
+                                     std::vector<ExtensionUnit> units, int timeoutMs)
+    : deviceId_(std::move(deviceId)), identity_(std::move(identity)), units_(std::move(units)),
+      connection_(std::move(socketPath), timeoutMs)
+{
+}
+
+JsonValue ExternalUvcDevice::newRequest(const char* op) const
+{
+    JsonValue request = JsonValue::object();
+    request.set("op", op);
+    request.set("id", deviceId_);
+    return request;
+}
+
+int ExternalUvcDevice::malformed(const std::string& what, const std::string& problem)
+{
+    connection_.diagnose("malformed reply to " + what + ": " + problem);
+    return EIO;
+}
+
+int ExternalUvcDevice::call(const JsonValue& request, JsonValue& reply, const std::string& what)
+{
+    if (int err = connection_.request(request, reply)) return err;
+    const JsonValue* errnoValue = reply.find("errno");
+    int64_t err;
+    if (!errnoValue || !errnoValue->getInt(err, 0, kMaxErrno)) return malformed(what, "no valid \"errno\"");
+    return static_cast<int>(err);
+}
+
+int ExternalUvcDevice::xuQuery(uint8_t unit, uint8_t selector, uint8_t query, uint8_t* data, uint16_t size)
+{
+    if (!data && size > 0) return EINVAL;
+    const std::string queryName = uvcQueryName(query);
+    uint8_t known;
+    // The protocol only names the eight UVC requests; refuse the rest here
+    // rather than sending a name the device cannot know.
+    if (!uvcQueryFromName(queryName, known)) return EINVAL;
+
+    JsonValue request = newRequest("xu");
+    request.set("unit", unit);
+    request.set("selector", selector);
+    request.set("query", queryName);
+    request.set("size", size);
+    if (query == UVC_SET_CUR) request.set("data", toHex(data, size));
+
+    const std::string what = "xu " + queryName;
+    JsonValue reply;
+    if (int err = call(request, reply, what)) return err;
+    if (query == UVC_SET_CUR) return 0;
+
+    const JsonValue* hex = reply.find("data");
+    if (!hex || !hex->isString()) return malformed(what, "no \"data\"");
+    std::vector<uint8_t> bytes;
+    if (!fromHex(hex->asString(), bytes)) return malformed(what, "\"data\" is not hex");
+    if (bytes.size() != size)
+        return malformed(what, "\"data\" has " + std::to_string(bytes.size()) + " bytes, expected " +
+                                   std::to_string(size));
+    if (size > 0) std::memcpy(data, bytes.data(), size);
+    return 0;
+}
+
+int ExternalUvcDevice::queryControl(uint32_t cid, ControlRange& range)
+{
+    JsonValue request = newRequest("queryctrl");
+    request.set("cid", cid);
+    JsonValue reply;
+    if (int err = call(request, reply, "queryctrl")) return err;
+
+    ControlRange r;
+    if (!readInt32(reply, "min", r.minimum) || !readInt32(reply, "max", r.maximum) ||
+        !readInt32(reply, "step", r.step) || !readInt32(reply, "default", r.defaultValue))
+        return malformed("queryctrl", "missing or invalid \"min\", \"max\", \"step\" or \"default\"");
+    // A device that reports no flags has none.
+    if (const JsonValue* flags = reply.find("flags")) {
+        int64_t f;
+        if (!flags->getInt(f, 0, UINT32_MAX)) return malformed("queryctrl", "invalid \"flags\"");
+        r.flags = static_cast<uint32_t>(f);
+    }
+    range = r;
+    return 0;
+}
+
+int ExternalUvcDevice::getControl(uint32_t cid, int32_t& value)
+{
+    JsonValue request = newRequest("g_ctrl");
+    request.set("cid", cid);
+    JsonValue reply;
+    if (int err = call(request, reply, "g_ctrl")) return err;
+    int32_t v;
+    if (!readInt32(reply, "value", v)) return malformed("g_ctrl", "missing or invalid \"value\"");
+    value = v;
+    return 0;
+}
+
+int ExternalUvcDevice::setControl(uint32_t cid, int32_t value)
+{
+    JsonValue request = newRequest("s_ctrl");
+    request.set("cid", cid);
+    request.set("value", value);
+    JsonValue reply;
+    return call(request, reply, "s_ctrl");
+}
+
+std::unique_ptr<UvcDevice> ExternalUvcDevice::reopen() const
+{
+    return std::make_unique<ExternalUvcDevice>(connection_.socketPath(), deviceId_, identity_, units_,
+                                               connection_.timeoutMs());
+}
+
+} // namespace vorq::platform
