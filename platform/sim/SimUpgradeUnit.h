@@ -4,9 +4,9 @@
 
 namespace vorq::platform::sim {
 
-// The firmware upgrade unit (id 6) with a minimal behaviour: it answers
-// every control with the right length, keeps the state and log requests
-// written, and reboots on CMD_REBOOT. The command protocol replaces it.
+// The firmware upgrade unit (id 6): the camera side of the upgrade command
+// protocol (UpgradeDeviceProtocol) over this camera's record, blobs and
+// sim.conf faults.
 class SimUpgradeUnit final : public SimUnit {
 public:
     static constexpr uint8_t kUnitId = 6;

@@ -1,0 +1,7 @@
+#include "UvcControl.h"
+
+namespace fwflash {
+
+UvcControl::~UvcControl() { xu_.release(); }
+
+} // namespace fwflash

@@ -1,0 +1,7 @@
+#include "sim/UpgradeDeviceStore.h"
+
+namespace vorq::platform::sim {
+
+UpgradeDeviceStore::~UpgradeDeviceStore() = default;
+
+} // namespace vorq::platform::sim
