@@ -20,12 +20,15 @@
 #include <vector>
 
 #include "platform/UvcDevice.h"
+#include "sim/HexText.h"
 #include "sim/JsonValue.h"
 #include "sim/SimBackend.h"
 
 using vorq::platform::DeviceList;
 using vorq::platform::JsonValue;
 using vorq::platform::UvcDevice;
+using vorq::platform::fromHex;
+using vorq::platform::toHex;
 
 namespace {
 
@@ -33,36 +36,6 @@ volatile std::sig_atomic_t stopRequested = 0;
 void onSignal(int) { stopRequested = 1; }
 
 constexpr size_t kMaxLine = 1 << 20;
-
-std::string toHex(const uint8_t* data, size_t size)
-{
-    static const char digits[] = "0123456789abcdef";
-    std::string out;
-    out.reserve(size * 2);
-    for (size_t i = 0; i < size; ++i) {
-        out += digits[data[i] >> 4];
-        out += digits[data[i] & 15];
-    }
-    return out;
-}
-
-bool fromHex(const std::string& text, std::vector<uint8_t>& out)
-{
-    auto value = [](char c) {
-        if (c >= '0' && c <= '9') return c - '0';
-        if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-        if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-        return -1;
-    };
-    if (text.size() % 2) return false;
-    out.clear();
-    for (size_t i = 0; i < text.size(); i += 2) {
-        int hi = value(text[i]), lo = value(text[i + 1]);
-        if (hi < 0 || lo < 0) return false;
-        out.push_back(static_cast<uint8_t>(hi << 4 | lo));
-    }
-    return true;
-}
 
 // "sim-cam0" -> "cam0"
 std::string idOf(const UvcDevice& device)

@@ -1,5 +1,7 @@
 #include "sim/ExternalUvcDevice.h"
 
+#include "sim/HexText.h"
+
 #include <cerrno>
 #include <cstring>
 
@@ -9,40 +11,6 @@ namespace {
 
 // Linux errno values stay well below this; anything else is not an errno.
 constexpr int64_t kMaxErrno = 4095;
-
-std::string toHex(const uint8_t* data, size_t size)
-{
-    static const char digits[] = "0123456789abcdef";
-    std::string out;
-    out.reserve(size * 2);
-    for (size_t i = 0; i < size; ++i) {
-        out += digits[data[i] >> 4];
-        out += digits[data[i] & 0xf];
-    }
-    return out;
-}
-
-int hexDigit(char c)
-{
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    return -1;
-}
-
-bool fromHex(const std::string& text, std::vector<uint8_t>& out)
-{
-    if (text.size() % 2 != 0) return false;
-    out.clear();
-    out.reserve(text.size() / 2);
-    for (size_t i = 0; i < text.size(); i += 2) {
-        int hi = hexDigit(text[i]);
-        int lo = hexDigit(text[i + 1]);
-        if (hi < 0 || lo < 0) return false;
-        out.push_back(static_cast<uint8_t>((hi << 4) | lo));
-    }
-    return true;
-}
 
 bool readInt32(const JsonValue& reply, const char* key, int32_t& out)
 {

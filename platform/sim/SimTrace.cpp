@@ -9,6 +9,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "sim/HexText.h"
+
 namespace vorq::platform::sim {
 
 namespace {
@@ -76,7 +78,6 @@ void SimTrace::beginLine(std::string& line, const std::string& device) const
 void SimTrace::xuQuery(const std::string& device, uint8_t unit, uint8_t selector, uint8_t query,
                        const uint8_t* data, uint16_t size, int err)
 {
-    static const char kHex[] = "0123456789abcdef";
     std::string line;
     line.reserve(160 + 2 * static_cast<size_t>(size));
     beginLine(line, device);
@@ -86,15 +87,7 @@ void SimTrace::xuQuery(const std::string& device, uint8_t unit, uint8_t selector
     appendJsonString(line, uvcQueryName(query));
     std::snprintf(buf, sizeof buf, ",\"size\":%u,\"data\":\"", size);
     line += buf;
-    if (err == 0 && data) {
-        size_t at = line.size();
-        line.resize(at + 2 * static_cast<size_t>(size));
-        char* out = &line[at];
-        for (uint16_t i = 0; i < size; ++i) {
-            *out++ = kHex[data[i] >> 4];
-            *out++ = kHex[data[i] & 0xF];
-        }
-    }
+    if (err == 0 && data) appendHex(line, data, size);
     std::snprintf(buf, sizeof buf, "\",\"errno\":%d}\n", err);
     line += buf;
     writeLine(line);
