@@ -1,0 +1,74 @@
+#pragma once
+
+#include <QObject>
+
+#include <atomic>
+#include <condition_variable>
+#include <cstdint>
+#include <deque>
+#include <memory>
+#include <mutex>
+#include <string>
+
+#include "FFmpegPtr.h"
+
+// The recording's video branch: an H.264 encoder sized like the camera
+// stream, fed from a short queue of decoded camera frames, writing into the
+// recording's container on its own thread.
+class Vorq_FFmpegVideo : public QObject {
+    Q_OBJECT
+
+public:
+    // frameRate: the rate the camera was asked for, a hint for the encoder's
+    // rate control. The picture size is the camera stream's.
+    Vorq_FFmpegVideo(AVFormatContext* input, AVFormatContext* output, int videoIndex, int frameRate,
+                     const std::string& fileName);
+    ~Vorq_FFmpegVideo() override;
+
+    bool isReady() const { return ready; }
+    // Engine time (microseconds) that becomes time 0 of the file.
+    void setTimeOrigin(int64_t originUs) { timeOrigin = originUs; }
+
+    void start();
+    // The loop encodes what is queued, drains the encoder and ends.
+    void stop();
+    void VideoEncodeLoop();
+
+    int64_t framesWritten() const { return written.load(); }
+
+public slots:
+    void vidoFrame(std::shared_ptr<AVFrame> _frame);
+
+signals:
+    void videoPacket(std::shared_ptr<AVPacket>& packet);
+
+private:
+    bool InitVideoEncoder(const AVCodecParameters* camera, int frameRate);
+    bool AddVideoStream();
+    void encodeFrame(const AVFrame& frame);
+    void Encode(AVFrame* frame);
+    void writePackets();
+
+    std::atomic<bool> running{false};
+    AVFormatContext* input;
+    AVFormatContext* output;
+    vorq::media::CodecContextPtr encoder;
+    vorq::media::SwsContextPtr scaler;
+    vorq::media::FramePtr destFrame;
+    vorq::media::PacketPtr packet;
+    AVStream* outStream = nullptr;
+    std::string fileName;
+    int videoIndex;
+    int64_t timeOrigin = 0;
+    int64_t lastPts = -1;
+    bool ready = false;
+    std::atomic<int64_t> written{0};
+
+    // Holds a few frames, so a short hiccup of the encoder (or the audio branch
+    // holding the write lock) loses nothing; when it is full the oldest frame
+    // goes, so the recording never falls far behind the camera.
+    static constexpr size_t kQueueDepth = 4;
+    std::mutex frameLock;
+    std::condition_variable frameReady;
+    std::deque<std::shared_ptr<AVFrame>> latestFrames;
+};

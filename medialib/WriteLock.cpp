@@ -1,0 +1,7 @@
+#include "WriteLock.h"
+
+namespace vorq::media {
+
+QMutex writeLock;
+
+} // namespace vorq::media

@@ -1,0 +1,54 @@
+#pragma once
+
+#include <QObject>
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#define VORQ_MEDIALIB_API __attribute__((visibility("default")))
+
+class Vorq_FFmpegCaptrue;
+
+// The media engine as the program sees it: choose a camera and a microphone,
+// start and stop the live capture (preview frames through frameBuffer) and an
+// MP4 recording. Every method is called from the thread that owns the object.
+class VORQ_MEDIALIB_API Vorq_Medialib : public QObject {
+    Q_OBJECT
+
+public:
+    Vorq_Medialib();
+    ~Vorq_Medialib() override;
+
+    void InitCapture();
+
+    void SetCapture(std::string name, int number);
+    void SetCaptureMicrophone(std::string name, int number);
+    void SetInputFormat(std::string format);
+    void SetVideoSize(std::string size);
+    void SetFramrate(int rate);
+    void SetRtBufSize(long long size);
+    void SetOutputFormat(std::string format);
+    void SetRecordFileName(std::string fileName);
+
+    // Opens the camera and starts the capture thread; CaptureIsOpen tells
+    // whether it worked.
+    void StartCapture();
+    // Ends a running recording first, so its file is finalised.
+    void StopCapture();
+    bool CaptureIsOpen();
+
+    // 1 when the recording runs; 0 when not capturing, already recording, or
+    // the recording could not be started.
+    int StartRecord();
+    void StopRecord();
+
+signals:
+    // One preview picture: packed RGB24, rows of width * 3 bytes, top to
+    // bottom. The buffer belongs to the engine and is valid during the
+    // emission only; it is emitted in the thread that called StartCapture.
+    void frameBuffer(uint8_t* buffer, int width, int height);
+
+private:
+    std::unique_ptr<Vorq_FFmpegCaptrue> capture;
+};
