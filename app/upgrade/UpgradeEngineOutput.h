@@ -1,0 +1,7 @@
+#pragma once
+
+// The print callback handed to the upgrade engine. Formats one message by the
+// printf rules into 1024 bytes (longer ones are cut to 1023), reads it as
+// local 8-bit text and passes it to the upgrade page. Callable from any
+// thread; returns what the formatting returned.
+int engineOutput(const char* format, ...) __attribute__((format(printf, 1, 2)));
