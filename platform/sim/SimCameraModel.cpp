@@ -20,8 +20,10 @@ constexpr uint16_t kVendorId = 0x9f2b;
 constexpr uint16_t kProductId = 0x0042;
 constexpr char kCard[] = "TELDORA TX42";
 constexpr char kMicrophone[] = "麦克风 (TELDORA TX42)";
-constexpr char kVideoGraph[] = "testsrc2=size={size}:rate={rate}";
-constexpr char kAudioGraph[] = "sine=frequency=440:sample_rate=48000";
+// Paced like a real camera and microphone: lavfi sources otherwise deliver
+// as fast as they are read.
+constexpr char kVideoGraph[] = "testsrc2=size={size}:rate={rate},realtime";
+constexpr char kAudioGraph[] = "sine=frequency=440:sample_rate=48000,arealtime";
 constexpr char kFirmwareVersion[] = "1.0.3";
 constexpr char kModelText[] = "Lynx-A";
 constexpr int64_t kMaxRebootNs = int64_t{3600} * 1000 * 1000000; // the longest reboot_ms

@@ -66,8 +66,8 @@ TEST_F(SimCameraTest, DefaultCameraIdentityAndUnits)
     EXPECT_TRUE(id.simulated);
     EXPECT_FALSE(id.busy);
     EXPECT_EQ(id.microphone, "麦克风 (TELDORA TX42)");
-    EXPECT_EQ(id.videoGraph, "testsrc2=size={size}:rate={rate}");
-    EXPECT_EQ(id.audioGraph, "sine=frequency=440:sample_rate=48000");
+    EXPECT_EQ(id.videoGraph, "testsrc2=size={size}:rate={rate},realtime");
+    EXPECT_EQ(id.audioGraph, "sine=frequency=440:sample_rate=48000,arealtime");
 
     const auto& units = all[0]->extensionUnits();
     ASSERT_EQ(units.size(), 3u);

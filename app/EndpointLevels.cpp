@@ -1,0 +1,88 @@
+#include "EndpointLevels.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <memory>
+#include <vector>
+
+#include <QDebug>
+
+#include "platform/EndpointVolume.h"
+
+using vorq::platform::AudioEndpoint;
+using vorq::platform::EndpointFlow;
+using vorq::platform::EndpointVolume;
+
+namespace {
+
+// The GUI thread waits for these calls; a server that does not answer must
+// not freeze the window for long.
+constexpr int kTimeoutMs = 1000;
+
+std::unique_ptr<EndpointVolume> connectOrReport()
+{
+    auto endpoints = EndpointVolume::connect(kTimeoutMs, nullptr);
+    if (!endpoints) {
+        std::fputs("CoCreateInstance Failed!/n", stdout);
+        std::fflush(stdout);
+    }
+    return endpoints;
+}
+
+bool listOrReport(EndpointVolume& endpoints, EndpointFlow flow, std::vector<AudioEndpoint>& out)
+{
+    if (endpoints.list(flow, out)) return true;
+    std::fputs("EnumAudioEndpoints Failed!/n", stdout);
+    std::fflush(stdout);
+    return false;
+}
+
+float clampLevel(float level) { return std::clamp(level, 0.0f, 100.0f); }
+
+int setAll(EndpointFlow flow, float level)
+{
+    auto endpoints = connectOrReport();
+    if (!endpoints) return 0;
+    std::vector<AudioEndpoint> list;
+    if (!listOrReport(*endpoints, flow, list)) return 1;
+    for (const auto& endpoint : list)
+        if (!endpoint.channelLevels.empty())
+            endpoints->setLevel(flow, endpoint.name, static_cast<int>(endpoint.channelLevels.size()), level / 100.0f);
+    return 1;
+}
+
+} // namespace
+
+int getSpeakerVolume(float& level)
+{
+    auto endpoints = connectOrReport();
+    if (!endpoints) return 0;
+    std::vector<AudioEndpoint> list;
+    if (!listOrReport(*endpoints, EndpointFlow::Render, list)) return 0;
+    for (const auto& endpoint : list) {
+        if (endpoint.channelLevels.empty()) continue;
+        // The master level is the loudest channel, as a mixer shows it.
+        const float master = *std::max_element(endpoint.channelLevels.begin(), endpoint.channelLevels.end());
+        qDebug().nospace() << "fVolumeTemp: " << master;
+        level = master * 100.0f;
+    }
+    return 0;
+}
+
+int setSpeakerVolume(float level) { return setAll(EndpointFlow::Render, clampLevel(level)); }
+
+int getMicrophoneVolume(float& level)
+{
+    auto endpoints = connectOrReport();
+    if (!endpoints) return -1;
+    std::vector<AudioEndpoint> list;
+    if (!listOrReport(*endpoints, EndpointFlow::Capture, list)) return 0;
+    for (const auto& endpoint : list) {
+        if (endpoint.channelLevels.empty()) continue;
+        level = *std::max_element(endpoint.channelLevels.begin(), endpoint.channelLevels.end()) * 100.0f;
+    }
+    return 0;
+}
+
+// Clamped like the speaker: a level above 100 would amplify the microphone.
+int setMicrophoneVolume(float level) { return setAll(EndpointFlow::Capture, clampLevel(level)); }

@@ -1,0 +1,102 @@
+#include "VolumePopup.h"
+
+#include <cmath>
+
+#include <QLabel>
+#include <QPushButton>
+#include <QSlider>
+#include <QTimer>
+
+namespace {
+
+const char* kSliderStyle =
+    "QSlider { background: transparent; }"
+    "QSlider::groove:vertical { width: 20px; border-image: url(:/UI/Slider/slider_vertical.png); }"
+    "QSlider::handle:vertical { height: 20px; width: 20px; margin: 0 -2px; "
+    "border-image: url(:/UI/Slider/thumb.png); }";
+
+const char* kLabelStyle = "color: rgb(9, 106, 178); font: 10px \"DejaVu Sans\"; background: transparent; border: none;";
+
+bool isSilent(float level) { return std::fabs(level) <= 0.00001f; }
+
+} // namespace
+
+VolumePopup::VolumePopup(QWidget* window, QPushButton* button, Config config)
+    : QObject(window), button_(button), config_(std::move(config))
+{
+    slider_ = new QSlider(Qt::Vertical, window);
+    slider_->setGeometry(config_.sliderGeometry);
+    slider_->setStyleSheet(kSliderStyle);
+    slider_->hide();
+    slider_->setRange(0, 100);
+
+    valueLabel_ = new QLabel(slider_);
+    valueLabel_->setGeometry(config_.labelGeometry);
+    valueLabel_->setStyleSheet(kLabelStyle);
+
+    refresh();
+
+    hideTimer_ = new QTimer(this);
+    hideTimer_->setSingleShot(true);
+    slider_->setPageStep(0);
+
+    connect(button_, &QPushButton::toggled, this, [this](bool checked) {
+        refresh();
+        if (checked) {
+            slider_->show();
+            slider_->raise();
+        } else {
+            hideTimer_->stop();
+            slider_->hide();
+        }
+    });
+    connect(hideTimer_, &QTimer::timeout, this, [this] {
+        slider_->hide();
+        button_->setChecked(false);
+    });
+    connect(slider_, &QSlider::sliderReleased, this, [this] { armHideTimer(kReleaseHideMs); });
+    connect(button_, &QPushButton::released, this, [this] { armHideTimer(kButtonHideMs); });
+}
+
+VolumePopup::~VolumePopup() = default;
+
+void VolumePopup::refresh()
+{
+    // Nothing answered: the slider shows silence rather than a stale value.
+    float level = 0.0f;
+    if (config_.read) config_.read(level);
+    if (isSilent(level)) {
+        slider_->setValue(0);
+        button_->setStyleSheet(config_.mutedStyle);
+    } else {
+        // Rounded: the server stores levels in steps that rarely land on a
+        // whole percent, and 37 must read back as 37, not 36.
+        slider_->setValue(static_cast<int>(std::lround(level)));
+        button_->setStyleSheet(config_.activeStyle);
+    }
+    placeLabel(slider_->value());
+    valueLabel_->setText(QString::number(slider_->value()));
+}
+
+void VolumePopup::sliderMoved(int position)
+{
+    placeLabel(position);
+    valueLabel_->setText(QString::number(position));
+    hideTimer_->stop();
+    slider_->show();
+    if (config_.write) config_.write(static_cast<float>(position));
+    button_->setStyleSheet(position == 0 ? config_.mutedStyle : config_.activeStyle);
+}
+
+void VolumePopup::placeLabel(int level)
+{
+    // The label rides with the handle: y 83 at 0, y 3 at 100.
+    const int y = config_.labelGeometry.y() - static_cast<int>(level * 0.8);
+    valueLabel_->move(config_.labelGeometry.x(), y);
+}
+
+void VolumePopup::armHideTimer(int ms)
+{
+    hideTimer_->stop();
+    hideTimer_->start(ms);
+}

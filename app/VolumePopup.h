@@ -1,0 +1,56 @@
+#pragma once
+
+#include <functional>
+
+#include <QObject>
+#include <QRect>
+#include <QString>
+
+class QLabel;
+class QPushButton;
+class QSlider;
+class QTimer;
+class QWidget;
+
+// The small vertical slider that a speaker or microphone button opens: it
+// shows and sets one direction's system level and hides itself again.
+class VolumePopup : public QObject {
+    Q_OBJECT
+public:
+    struct Config {
+        QRect sliderGeometry;  // in the window
+        QRect labelGeometry;   // in the slider
+        QString mutedStyle;    // the button face at level 0
+        QString activeStyle;   // the button face otherwise
+        std::function<int(float&)> read;
+        std::function<int(float)> write;
+    };
+
+    static constexpr int kReleaseHideMs = 2000; // after the slider is let go
+    static constexpr int kButtonHideMs = 3000;  // after the button is clicked
+
+    // The slider and the label become children of `window`, the hide timer
+    // a child of this object.
+    VolumePopup(QWidget* window, QPushButton* button, Config config);
+    ~VolumePopup() override;
+
+    // Reads the system level into the slider, the label and the button face.
+    void refresh();
+    // The user dragged the slider to `position` (the window forwards the
+    // slider's sliderMoved here).
+    void sliderMoved(int position);
+
+    QSlider* slider() const { return slider_; }
+    QLabel* valueLabel() const { return valueLabel_; }
+    QTimer* hideTimer() const { return hideTimer_; }
+
+private:
+    void placeLabel(int level);
+    void armHideTimer(int ms);
+
+    QPushButton* button_;
+    Config config_;
+    QSlider* slider_ = nullptr;
+    QLabel* valueLabel_ = nullptr;
+    QTimer* hideTimer_ = nullptr;
+};

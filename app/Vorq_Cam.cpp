@@ -1,0 +1,483 @@
+#include "Vorq_Cam.h"
+
+#include <QButtonGroup>
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QDateTime>
+#include <QDebug>
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QListView>
+#include <QPushButton>
+#include <QSlider>
+#include <QStackedWidget>
+#include <QTimer>
+
+#include "EndpointLevels.h"
+#include "UserDialogs.h"
+#include "VolumePopup.h"
+#include "Vorq_CamForm.h"
+#include "Vorq_SettingVideo.h"
+#include "Vorq_settingAI.h"
+#include "Vorq_settingAudio.h"
+#include "Vorq_settingUpgrade.h"
+#include "medialib/Vorq_Medialib.h"
+
+namespace {
+
+const char* kMicrophoneName = "麦克风 (TELDORA TX42)";
+const QString kSpeakerMuted = QStringLiteral("border-image: url(:/UI/Button/mute.png);");
+const QString kSpeakerActive = QStringLiteral("border-image: url(:/UI/Button/volume.png);");
+const QString kMicMuted = QStringLiteral("border-image: url(:/UI/Button/mic_mute.png);");
+const QString kMicActive = QStringLiteral("border-image: url(:/UI/Button/microphone.png);");
+const QString kConnectedSuffix = QStringLiteral(" connected");
+constexpr int kScanIntervalMs = 1000;
+// The combo-box row's own text, kept apart from the " connected" marker.
+constexpr int kBaseTextRole = Qt::UserRole + 1;
+
+QString comboStyle()
+{
+    return QStringLiteral(
+        "QComboBox { color: rgb(230, 236, 244); background: rgb(22, 58, 96); border: 1px solid rgb(52, 92, 132);"
+        " border-radius: 4px; padding-left: 8px; font: 13px \"DejaVu Sans\"; }"
+        "QComboBox::drop-down { width: 28px; border: none; }"
+        "QComboBox::down-arrow { image: url(:/UI/Combox/cbxdown.png); width: 14px; height: 14px; }"
+        "QComboBox QAbstractItemView { color: rgb(230, 236, 244); background: rgb(11, 42, 73);"
+        " selection-background-color: rgb(9, 106, 178); outline: none; }"
+        "QComboBox QAbstractItemView::item { height: 32px; padding-left: 30px;"
+        " background-image: url(:/UI/Combox/cbxrowpic.png); background-repeat: no-repeat;"
+        " background-position: left center; }");
+}
+
+} // namespace
+
+Vorq_Cam::Vorq_Cam(QWidget* parent) : QMainWindow(parent), ui(new Vorq_CamForm)
+{
+    ui->setupUi(this);
+    checkValidCamerasList();
+    setupWindow();
+    wireSignals();
+    // The scan above ran before anything listened; the box shows its result
+    // now rather than after the next change.
+    updateCameraComboBox(lastCameraList);
+    if (cameraTable.size() == 1) {
+        currentCamera = cameraTable.first().camera;
+        comboBox_activated(1);
+    }
+}
+
+Vorq_Cam::~Vorq_Cam()
+{
+    delete settingGroup;
+    delete videoPage;
+    delete audioPage;
+    delete aiPage;
+    for (QTimer** timer : {&scanTimer, &recordTimer}) {
+        if (!*timer) continue;
+        (*timer)->stop();
+        delete *timer;
+        *timer = nullptr;
+    }
+    delete speaker;
+    delete microphone;
+    // Ends a running recording (its file is finalised) and the capture.
+    delete media;
+    media = nullptr;
+    ui.reset();
+}
+
+void Vorq_Cam::setupWindow()
+{
+    setWindowFlags(windowFlags() & ~Qt::WindowMaximizeButtonHint);
+    setFixedSize(1159, 713);
+    setWindowIcon(QIcon(QStringLiteral(":/UI/Icon/icon_title.png")));
+    setWindowTitle(QStringLiteral("TELDORA_Vision_Desk_V1.0.0.5"));
+
+    media = new Vorq_Medialib;
+    connect(media, &Vorq_Medialib::frameBuffer, this, &Vorq_Cam::on_CameraView);
+
+    settingGroup = new QButtonGroup(this);
+    settingGroup->addButton(ui->bt_video, 0);
+    settingGroup->addButton(ui->bt_audio, 1);
+    settingGroup->addButton(ui->bt_AI, 2);
+    settingGroup->addButton(ui->bt_upgrade, 3);
+
+    videoPage = new Vorq_SettingVideo(this);
+    videoPage->connectControls(currentCamera);
+    audioPage = new Vorq_settingAudio(this);
+    aiPage = new Vorq_settingAI(this);
+    ui->settingWidget->addWidget(videoPage);
+    ui->settingWidget->addWidget(audioPage);
+    ui->settingWidget->addWidget(aiPage);
+    ui->settingWidget->addWidget(Vorq_settingUpgrade::instance());
+
+    ui->bt_video->setChecked(true);
+    for (QPushButton* b : {ui->pushButton_preview, ui->bt_volume, ui->bt_microphone, ui->bt_record})
+        b->setCheckable(true);
+    ui->pushButton_preview->hide();
+    ui->label_PreView->hide();
+
+    ui->comboBox->setView(new QListView(ui->comboBox));
+    ui->comboBox->setStyleSheet(comboStyle());
+
+    ui->label_check_for_new_firmware->hide();
+    ui->label_version->setText(QStringLiteral(""));
+    ui->label_recordTime->setText(QStringLiteral(""));
+
+    initSpeakerPopup();
+    initMicrophonePopup();
+    captureState(captureActive);
+}
+
+void Vorq_Cam::wireSignals()
+{
+    connect(settingGroup, &QButtonGroup::idClicked, this, &Vorq_Cam::on_ChangeSettingUI);
+    connect(ui->pushButton_preview, &QPushButton::toggled, this, &Vorq_Cam::pushButton_preview_checked);
+    connect(ui->comboBox, QOverload<int>::of(&QComboBox::activated), this, &Vorq_Cam::comboBox_activated);
+    scanTimer = new QTimer(this);
+    connect(scanTimer, &QTimer::timeout, this, &Vorq_Cam::checkValidCamerasList);
+    scanTimer->start(kScanIntervalMs);
+    connect(this, &Vorq_Cam::cameraListChange, this, &Vorq_Cam::on_CameraListChange);
+    connect(this, &Vorq_Cam::checkValidCameraList, this, &Vorq_Cam::updateCameraComboBox);
+    connect(videoPage, &Vorq_SettingVideo::versionInfo, this, &Vorq_Cam::label_version_TextChange);
+    connect(videoPage, &Vorq_SettingVideo::checkUpStatus, this, &Vorq_Cam::label_check_for_new_firmware_Change);
+    connect(ui->bt_shot, &QPushButton::clicked, this, &Vorq_Cam::bt_shot_Clicked);
+    connect(ui->bt_record, &QPushButton::toggled, this, &Vorq_Cam::bt_record_Clicked);
+    connect(Vorq_settingUpgrade::instance(), &Vorq_settingUpgrade::disConnectDevice, this, &Vorq_Cam::releaseCamera);
+    connect(this, &Vorq_Cam::cameraId, Vorq_settingUpgrade::instance(), &Vorq_settingUpgrade::onCameraIDChange);
+    connect(audioPage, &Vorq_settingAudio::audioReboot, this, &Vorq_Cam::releaseCamera);
+    connect(this, &Vorq_Cam::signalReboot, videoPage, &Vorq_SettingVideo::captureState);
+    connect(this, &Vorq_Cam::signalReboot, audioPage, &Vorq_settingAudio::captureState);
+    connect(this, &Vorq_Cam::signalReboot, Vorq_settingUpgrade::instance(), &Vorq_settingUpgrade::captureState);
+    connect(this, &Vorq_Cam::signalReboot, this, &Vorq_Cam::captureState);
+}
+
+// --- pages and capture state ----------------------------------------------------
+
+void Vorq_Cam::on_ChangeSettingUI(int id) { ui->settingWidget->setCurrentIndex(id); }
+
+void Vorq_Cam::label_version_TextChange(QString info)
+{
+    qDebug().noquote() << "label_version_TextChange: " + info;
+    ui->label_version->setVisible(true);
+    ui->label_version->setText(info);
+}
+
+void Vorq_Cam::label_check_for_new_firmware_Change(bool) {}
+
+void Vorq_Cam::captureState(bool state)
+{
+    captureActive = state;
+    if (state) {
+        ui->label_version->show();
+        ui->label_PreView->show();
+        ui->pushButton_preview->show();
+        refreshMicrophoneLevel();
+        refreshSpeakerLevel();
+        return;
+    }
+    for (QPushButton* b : {ui->bt_volume, ui->bt_microphone, ui->bt_shot, ui->bt_record}) b->setEnabled(false);
+    ui->label_PreView->hide();
+    ui->pushButton_preview->setChecked(false);
+    ui->pushButton_preview->hide();
+    ui->label_version->hide();
+    ui->comboBox->setCurrentIndex(0);
+    currentIndex = 0;
+    showSelectedRow();
+}
+
+void Vorq_Cam::releaseCamera()
+{
+    // Before the capture stops: a recording is finalised only while its
+    // capture still runs.
+    endRecording();
+    if (media) media->StopCapture();
+    ui->label_cameraview->clear();
+    ui->pushButton_preview->hide();
+    ui->label_PreView->hide();
+    ui->comboBox->setCurrentIndex(0);
+    currentIndex = 0;
+    showSelectedRow();
+    emit signalReboot(false);
+}
+
+// --- camera discovery and selection --------------------------------------------------
+
+void Vorq_Cam::checkValidCamerasList()
+{
+    QList<CameraInfo> accepted;
+    CameraTable table = CameraScan::build(CameraInfo::availableCameras(), accepted);
+    // Compared by contents: a camera swapped for another between two scans
+    // is a change too.
+    const bool changed = accepted != lastCameraList;
+    const CameraInfo selected = currentIndex > 0 ? cameraTable.value(currentIndex).camera : CameraInfo();
+    cameraTable = table;
+    lastCameraList = accepted;
+    if (changed) {
+        // The selection stays with its camera when rows shift.
+        if (currentIndex > 0) {
+            const int key = CameraScan::keyOf(cameraTable, selected);
+            if (key > 0) currentIndex = key;
+        }
+        // Refilled only on a change, so an open drop-down stays usable.
+        emit checkValidCameraList(accepted);
+        // The open camera is gone: give it up first, so that a sole camera
+        // that took its place is opened below.
+        if (CameraScan::keyOf(cameraTable, currentCamera) == 0) comboBox_activated(0);
+        emit cameraListChange();
+    }
+    if (cameraTable.isEmpty()) qDebug() << "no device find....";
+}
+
+void Vorq_Cam::updateCameraComboBox(QList<CameraInfo>& list)
+{
+    ui->comboBox->clear();
+    ui->comboBox->addItem(QStringLiteral("No camera selected"));
+    for (const CameraInfo& camera : list) {
+        ui->comboBox->addItem(camera.description(), camera.deviceName());
+        ui->comboBox->setItemData(ui->comboBox->count() - 1, camera.description(), kBaseTextRole);
+    }
+    showSelectedRow();
+}
+
+void Vorq_Cam::showSelectedRow()
+{
+    QComboBox* box = ui->comboBox;
+    for (int row = 1; row < box->count(); ++row) {
+        QString text = box->itemData(row, kBaseTextRole).toString();
+        if (row == currentIndex) text += kConnectedSuffix;
+        if (box->itemText(row) != text) box->setItemText(row, text);
+    }
+    const int row = currentIndex >= 0 && currentIndex < box->count() ? currentIndex : 0;
+    if (box->currentIndex() != row) box->setCurrentIndex(row);
+}
+
+void Vorq_Cam::on_CameraListChange()
+{
+    if (!captureActive && cameraTable.size() == 1) comboBox_activated(1);
+}
+
+void Vorq_Cam::comboBox_activated(int index)
+{
+    ui->label_cameraview->clear();
+    if (index == currentIndex) return;
+    if (index != 0 && !cameraTable.contains(index)) {
+        // A row of no scan: keep the selection as it is.
+        qDebug() << "no camera at row" << index;
+        showSelectedRow();
+        return;
+    }
+    currentIndex = index;
+    if (index != 0) {
+        const CameraEntry entry = cameraTable.value(index);
+        qDebug().noquote() << "\x1b[32m camera: " + entry.camera.description() + "\x1b[m";
+        qDebug().noquote() << "\x1b[32m cameraid: " + QString::number(entry.acceptedOrdinal) + "\x1b[m";
+        if (!media) return;
+        qDebug().noquote() << "open camera name: " + entry.camera.description() + " id: " +
+                                  QString::number(entry.acceptedOrdinal);
+        emit cameraId(entry.usbOrdinal);
+        openCamera(index);
+        return;
+    }
+    endRecording();
+    if (media) media->StopCapture();
+    ui->bt_microphone->setStyleSheet(kMicMuted);
+    ui->bt_volume->setStyleSheet(kSpeakerMuted);
+    ui->comboBox->setCurrentIndex(0);
+    ui->label_cameraview->clear();
+    ui->pushButton_preview->setChecked(false);
+    ui->pushButton_preview->hide();
+    ui->label_PreView->hide();
+    currentIndex = 0;
+    showSelectedRow();
+    emit signalReboot(false);
+    emit cameraId(-1);
+}
+
+void Vorq_Cam::openCamera(int key)
+{
+    if (!media) return;
+    const CameraEntry entry = cameraTable.value(key);
+    media->SetCapture(entry.camera.description().toUtf8().toStdString(), entry.acceptedOrdinal);
+    currentCamera = entry.camera;
+    videoPage->setCameraInfo(currentCamera);
+    videoPage->captureState(true);
+    videoPage->bindCamera();
+    audioPage->readAudioStates();
+    ui->pushButton_preview->show();
+    ui->label_PreView->show();
+    ui->pushButton_preview->setChecked(false);
+    showSelectedRow();
+    emit signalReboot(true);
+}
+
+// --- live preview ---------------------------------------------------------------------
+
+void Vorq_Cam::pushButton_preview_checked(bool status)
+{
+    if (status) {
+        qDebug() << "start camera...\n";
+        if (media) media->StartCapture();
+        if (media && !media->CaptureIsOpen() && !CameraInfo::availableCameras().isEmpty()) {
+            showCameraInUse();
+            return;
+        }
+        ui->label_cameraview->show();
+        setMediaButtonsEnabled(true);
+        return;
+    }
+    qDebug() << "stop camera...";
+    endRecording();
+    ui->label_recordTime->setText(QStringLiteral(""));
+    if (media) media->StopCapture();
+    ui->label_cameraview->hide();
+    setMediaButtonsEnabled(false);
+}
+
+void Vorq_Cam::on_CameraView(uint8_t* buffer, int width, int height)
+{
+    if (!media || !media->CaptureIsOpen() || !buffer || width <= 0 || height <= 0) return;
+    const QImage frame(buffer, width, height, width * 3, QImage::Format_RGB888);
+    // The engine reuses its buffer for the next frame: keep our own copy.
+    lastFrame = frame.copy();
+    ui->label_cameraview->setPixmap(QPixmap::fromImage(lastFrame));
+}
+
+void Vorq_Cam::setMediaButtonsEnabled(bool enabled)
+{
+    for (QPushButton* b : {ui->bt_volume, ui->bt_microphone, ui->bt_shot, ui->bt_record}) b->setEnabled(enabled);
+}
+
+void Vorq_Cam::showCameraInUse()
+{
+    QLabel* view = ui->label_cameraview;
+    if (ui->pushButton_preview->isChecked()) {
+        view->setText(QStringLiteral("Camera in use - no preview available"));
+        view->setStyleSheet(view->styleSheet() + QStringLiteral("color: white; font: 20px \"DejaVu Sans\";"));
+        view->setAlignment(Qt::AlignHCenter | Qt::AlignVCenter);
+        const QPixmap notice(QStringLiteral(":/UI/Word/inuse.png"));
+        view->setPixmap(notice.scaled(285, 29, Qt::IgnoreAspectRatio, Qt::SmoothTransformation));
+    }
+    view->show();
+    ui->pushButton_preview->show();
+    ui->label_PreView->show();
+}
+
+// --- snapshot and recording --------------------------------------------------------------
+
+QString Vorq_Cam::defaultMediaPath() const
+{
+    const QString folder = QCoreApplication::applicationDirPath() + QStringLiteral("/Image/");
+    // Proposed in the save dialogs, so it has to exist.
+    QDir().mkpath(folder);
+    return folder + QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMddhhmmss"));
+}
+
+void Vorq_Cam::bt_shot_Clicked()
+{
+    if (!media) return;
+    const QString path = UserDialogs::current().saveFileName(
+        this, tr("Save Picture"), defaultMediaPath(), QStringLiteral("PNG(*.png);;JPG(*.jpg);;BMP(*.bmp);;TIF(*.tif)"));
+    if (path.isNull()) return;
+    lastSnapshotPath = path;
+    if (!lastFrame.save(path)) {
+        qDebug().noquote() << "save failed: " + path;
+        UserDialogs::current().warning(nullptr, QStringLiteral("Notice"), QStringLiteral("Photo save failed"));
+        return;
+    }
+    UserDialogs::current().information(nullptr, QStringLiteral("Notice"), QStringLiteral("Photo save successful "));
+    qDebug() << "save ok";
+}
+
+void Vorq_Cam::bt_record_Clicked(bool state)
+{
+    if (!media) return;
+    if (state) {
+        qDebug() << "start recoder...";
+        recordFilePath = UserDialogs::current().saveFileName(this, tr("Please select video save path"),
+                                                             defaultMediaPath(), QStringLiteral("MP4(*.mp4)"));
+        if (recordFilePath.isNull()) {
+            ui->bt_record->setChecked(false);
+            return;
+        }
+        // The platform's file-name encoding, so every path the dialog gives
+        // reaches the engine intact.
+        media->SetRecordFileName(QFile::encodeName(recordFilePath).constData());
+        media->SetCaptureMicrophone(kMicrophoneName, 0);
+        if (media->StartRecord() != 1) {
+            qDebug().noquote() << "recording did not start: " + recordFilePath;
+            // Nothing to stop: the unchecked button must not claim a saved video.
+            recordFilePath = QString();
+            ui->bt_record->setChecked(false);
+            UserDialogs::current().warning(nullptr, QStringLiteral("Notice"),
+                                           QStringLiteral("Video recording could not be started"));
+            return;
+        }
+        recordTimer = new QTimer;
+        recordStartTime = QTime::currentTime();
+        connect(recordTimer, &QTimer::timeout, this, &Vorq_Cam::updateRecordTime);
+        recordTimer->start(1);
+        return;
+    }
+    if (recordFilePath.isNull()) return;
+    qDebug() << "stop recoder...";
+    media->StopRecord();
+    if (recordTimer) {
+        recordTimer->stop();
+        delete recordTimer;
+        recordTimer = nullptr;
+    }
+    ui->label_recordTime->setText(QStringLiteral(""));
+    UserDialogs::current().information(nullptr, QStringLiteral("Notice"), QStringLiteral("Video save successful "));
+}
+
+void Vorq_Cam::endRecording()
+{
+    if (!recordTimer) return;
+    if (recordTimer->isActive()) {
+        recordTimer->stop();
+        if (media) media->StopRecord();
+    }
+    delete recordTimer;
+    recordTimer = nullptr;
+    ui->label_recordTime->setText(QStringLiteral(""));
+}
+
+QString Vorq_Cam::recordTimeText(const QTime& start, const QTime& now)
+{
+    // msecsTo is negative across midnight; addMSecs wraps within the day.
+    return QTime(0, 0).addMSecs(start.msecsTo(now)).toString(QStringLiteral("hh:mm:ss"));
+}
+
+void Vorq_Cam::updateRecordTime()
+{
+    const QString text = recordTimeText(recordStartTime, QTime::currentTime());
+    if (ui->label_recordTime->text() != text) ui->label_recordTime->setText(text);
+}
+
+// --- speaker and microphone -------------------------------------------------------------------
+
+void Vorq_Cam::initSpeakerPopup()
+{
+    speaker = new VolumePopup(this, ui->bt_volume,
+                              {QRect(800, 525, 45, 100), QRect(30, 83, 30, 22), kSpeakerMuted, kSpeakerActive,
+                               getSpeakerVolume, setSpeakerVolume});
+    connect(speaker->slider(), &QSlider::sliderMoved, this, &Vorq_Cam::horizontalSlider_Volume_sliderMoved);
+}
+
+void Vorq_Cam::initMicrophonePopup()
+{
+    microphone = new VolumePopup(this, ui->bt_microphone,
+                                 {QRect(885, 525, 45, 100), QRect(30, 83, 16, 22), kMicMuted, kMicActive,
+                                  getMicrophoneVolume, setMicrophoneVolume});
+    connect(microphone->slider(), &QSlider::sliderMoved, this, &Vorq_Cam::horizontalSlider_MicVolume_sliderMoved);
+}
+
+void Vorq_Cam::refreshSpeakerLevel() { speaker->refresh(); }
+
+void Vorq_Cam::refreshMicrophoneLevel() { microphone->refresh(); }
+
+void Vorq_Cam::horizontalSlider_Volume_sliderMoved(int position) { speaker->sliderMoved(position); }
+
+void Vorq_Cam::horizontalSlider_MicVolume_sliderMoved(int position) { microphone->sliderMoved(position); }

@@ -1,0 +1,251 @@
+// Preview, snapshots and recording through the real media engine on a
+// simulated camera.
+
+#include <QDir>
+#include <QFileInfo>
+#include <QImage>
+#include <QLabel>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include "WindowFixture.h"
+#include "medialib/Vorq_Medialib.h"
+
+using namespace window_test;
+
+namespace {
+
+constexpr int kFrameTimeoutMs = 15000;
+
+// The codec types of the file's streams as ffprobe reads them.
+QStringList streamsOf(const QString& path)
+{
+    QProcess probe;
+    probe.start(QStringLiteral("ffprobe"), {QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-show_entries"),
+                                            QStringLiteral("stream=codec_type"), QStringLiteral("-of"),
+                                            QStringLiteral("csv=p=0"), path});
+    if (!probe.waitForFinished(20000) || probe.exitCode() != 0) return {};
+    QStringList streams = QString::fromUtf8(probe.readAllStandardOutput()).split('\n', Qt::SkipEmptyParts);
+    for (QString& s : streams) s = s.trimmed();
+    streams.sort();
+    return streams;
+}
+
+bool hasMessage(const ScriptedDialogs& dialogs, const QString& text)
+{
+    for (const auto& m : dialogs.messages)
+        if (m.text == text) return true;
+    return false;
+}
+
+} // namespace
+
+class MediaTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase() { Q_INIT_RESOURCE(ui); }
+
+    void init()
+    {
+        cameras = std::make_unique<FakeCameras>();
+        cameras->set({FakeCameras::teldora()});
+        dialogs = std::make_unique<ScriptedDialogs>();
+        QVERIFY(dir.isValid());
+    }
+
+    void cleanup()
+    {
+        dialogs.reset();
+        cameras.reset();
+    }
+
+    void previewShowsFramesAndStops()
+    {
+        auto w = makeWindow();
+        QLabel* view = w->form()->label_cameraview;
+        w->form()->pushButton_preview->setChecked(true);
+        QVERIFY(w->mediaEngine()->CaptureIsOpen());
+        QVERIFY(mediaButtonsEnabled(*w));
+        QTRY_VERIFY_WITH_TIMEOUT(!view->pixmap(Qt::ReturnByValue).isNull(), kFrameTimeoutMs);
+        QCOMPARE(view->pixmap(Qt::ReturnByValue).size(), QSize(800, 600)); // shown as delivered, not scaled
+        QCOMPARE(w->lastPreviewFrame().size(), QSize(800, 600));
+        QVERIFY(!view->isHidden());
+
+        w->form()->pushButton_preview->setChecked(false);
+        QVERIFY(!w->mediaEngine()->CaptureIsOpen());
+        QVERIFY(view->isHidden());
+        QVERIFY(!anyMediaButtonEnabled(*w));
+        QCOMPARE(w->lastPreviewFrame().size(), QSize(800, 600)); // kept for a later snapshot
+    }
+
+    void busyCameraShowsTheInUseNotice()
+    {
+        FakeCameras::Camera busy = FakeCameras::teldora();
+        busy.busy = true;
+        cameras->set({busy});
+        auto w = makeWindow();
+        QLabel* view = w->form()->label_cameraview;
+        w->form()->pushButton_preview->setChecked(true);
+        QVERIFY(!w->mediaEngine()->CaptureIsOpen());
+        QCOMPARE(view->text(), QString()); // the picture replaced the text
+        QCOMPARE(view->pixmap(Qt::ReturnByValue).size(), QSize(285, 29));
+        QVERIFY(view->styleSheet().contains(QStringLiteral("color: white")));
+        QVERIFY(!view->isHidden());
+        QVERIFY(!anyMediaButtonEnabled(*w));
+        QVERIFY(w->form()->pushButton_preview->isChecked());
+
+        w->form()->pushButton_preview->setChecked(false);
+        QVERIFY(view->isHidden());
+        QVERIFY(!anyMediaButtonEnabled(*w));
+    }
+
+    void snapshotsInEveryFormat()
+    {
+        auto w = makeWindow();
+        w->form()->pushButton_preview->setChecked(true);
+        QTRY_VERIFY_WITH_TIMEOUT(!w->lastPreviewFrame().isNull(), kFrameTimeoutMs);
+        for (const char* suffix : {"png", "jpg", "bmp", "tif"}) {
+            const QString path = dir.filePath(QStringLiteral("shot.") + suffix);
+            dialogs->fileAnswers = QStringList{path};
+            dialogs->messages.clear();
+            QTest::mouseClick(w->form()->bt_shot, Qt::LeftButton);
+            QCOMPARE(w->lastSnapshot(), path);
+            QImage saved(path);
+            QVERIFY2(!saved.isNull(), qPrintable(path));
+            QCOMPARE(saved.size(), QSize(800, 600));
+            QCOMPARE(dialogs->messages.size(), 1);
+            QCOMPARE(dialogs->messages[0].title, QStringLiteral("Notice"));
+            QCOMPARE(dialogs->messages[0].text, QStringLiteral("Photo save successful "));
+        }
+        const auto& request = dialogs->fileRequests.last();
+        QCOMPARE(request.caption, QStringLiteral("Save Picture"));
+        QCOMPARE(request.filter, QStringLiteral("PNG(*.png);;JPG(*.jpg);;BMP(*.bmp);;TIF(*.tif)"));
+        // The proposed folder exists, and the name is a time stamp.
+        const QFileInfo proposed(request.dir);
+        QVERIFY(proposed.dir().exists());
+        QCOMPARE(proposed.dir().dirName(), QStringLiteral("Image"));
+        QCOMPARE(proposed.fileName().size(), 14);
+    }
+
+    void failedSnapshotsAreReportedAsFailures()
+    {
+        auto w = makeWindow();
+        w->form()->pushButton_preview->setChecked(true);
+        // Before the first frame there is nothing to save.
+        dialogs->fileAnswers = QStringList{dir.filePath(QStringLiteral("early.png"))};
+        if (w->lastPreviewFrame().isNull()) {
+            QTest::mouseClick(w->form()->bt_shot, Qt::LeftButton);
+            QVERIFY(!hasMessage(*dialogs, QStringLiteral("Photo save successful ")));
+            QCOMPARE(dialogs->messages.size(), 1);
+            QCOMPARE(dialogs->messages[0].title, QStringLiteral("Notice"));
+        }
+        QTRY_VERIFY_WITH_TIMEOUT(!w->lastPreviewFrame().isNull(), kFrameTimeoutMs);
+        dialogs->messages.clear();
+        dialogs->fileAnswers = QStringList{dir.filePath(QStringLiteral("missing/folder/shot.png"))};
+        QTest::mouseClick(w->form()->bt_shot, Qt::LeftButton);
+        QCOMPARE(dialogs->messages.size(), 1);
+        QCOMPARE(dialogs->messages[0].kind, QStringLiteral("warning"));
+        QCOMPARE(dialogs->messages[0].title, QStringLiteral("Notice"));
+        // Cancelled: nothing happens.
+        dialogs->messages.clear();
+        QTest::mouseClick(w->form()->bt_shot, Qt::LeftButton);
+        QVERIFY(dialogs->messages.isEmpty());
+    }
+
+    void recordingThatCannotStartIsReported()
+    {
+        auto w = makeWindow();
+        w->form()->pushButton_preview->setChecked(true);
+        dialogs->fileAnswers = QStringList{dir.filePath(QStringLiteral("no/such/folder/clip.mp4"))};
+        QTest::mouseClick(w->form()->bt_record, Qt::LeftButton);
+        QVERIFY(!w->form()->bt_record->isChecked());
+        QVERIFY(!w->recordingTimer());
+        QCOMPARE(dialogs->messages.size(), 1);
+        QCOMPARE(dialogs->messages[0].title, QStringLiteral("Notice"));
+        QVERIFY(!hasMessage(*dialogs, QStringLiteral("Video save successful ")));
+    }
+
+    void cancelledRecordingDialog()
+    {
+        auto w = makeWindow();
+        w->form()->pushButton_preview->setChecked(true);
+        QTest::mouseClick(w->form()->bt_record, Qt::LeftButton);
+        QVERIFY(!w->form()->bt_record->isChecked());
+        QVERIFY(!w->recordingTimer());
+        QVERIFY(dialogs->messages.isEmpty());
+        QVERIFY(w->recordingPath().isNull());
+    }
+
+    void previewOffEndsTheRecordingSilently()
+    {
+        auto w = makeWindow();
+        w->form()->pushButton_preview->setChecked(true);
+        QTRY_VERIFY_WITH_TIMEOUT(!w->lastPreviewFrame().isNull(), kFrameTimeoutMs);
+        const QString path = dir.filePath(QStringLiteral("cut.mp4"));
+        dialogs->fileAnswers = QStringList{path};
+        QTest::mouseClick(w->form()->bt_record, Qt::LeftButton);
+        QTest::qWait(1000);
+        w->form()->pushButton_preview->setChecked(false);
+        QVERIFY(!w->recordingTimer());
+        QVERIFY(dialogs->messages.isEmpty());
+        QVERIFY(w->form()->bt_record->isChecked());
+        QVERIFY(!w->form()->bt_record->isEnabled());
+        QCOMPARE(w->form()->label_recordTime->text(), QString());
+        QCOMPARE(streamsOf(path), (QStringList{"audio", "video"}));
+
+        // After a new preview, releasing the button takes the stop branch.
+        w->form()->pushButton_preview->setChecked(true);
+        QTest::mouseClick(w->form()->bt_record, Qt::LeftButton);
+        QVERIFY(hasMessage(*dialogs, QStringLiteral("Video save successful ")));
+    }
+
+    void losingTheCameraFinalisesTheRecording()
+    {
+        auto w = makeWindow();
+        w->form()->pushButton_preview->setChecked(true);
+        QTRY_VERIFY_WITH_TIMEOUT(!w->lastPreviewFrame().isNull(), kFrameTimeoutMs);
+        const QString cleared = dir.filePath(QStringLiteral("cleared.mp4"));
+        dialogs->fileAnswers = QStringList{cleared};
+        QTest::mouseClick(w->form()->bt_record, Qt::LeftButton);
+        QTest::qWait(1000);
+        choose(*w, 0);
+        QVERIFY(!w->recordingTimer());
+        QVERIFY(!w->mediaEngine()->CaptureIsOpen());
+        QCOMPARE(streamsOf(cleared), (QStringList{"audio", "video"}));
+
+        // Unplugged: the scan gives it up the same way.
+        choose(*w, 1);
+        w->form()->bt_record->setChecked(false);
+        w->form()->pushButton_preview->setChecked(true);
+        QTRY_VERIFY_WITH_TIMEOUT(!w->form()->label_cameraview->pixmap(Qt::ReturnByValue).isNull(),
+                                 kFrameTimeoutMs);
+        const QString unplugged = dir.filePath(QStringLiteral("unplugged.mp4"));
+        dialogs->fileAnswers = QStringList{unplugged};
+        QTest::mouseClick(w->form()->bt_record, Qt::LeftButton);
+        QVERIFY(w->recordingTimer());
+        QTest::qWait(1000);
+        cameras->set({});
+        scan(*w);
+        QVERIFY(!w->recordingTimer());
+        QCOMPARE(streamsOf(unplugged), (QStringList{"audio", "video"}));
+    }
+
+    void elapsedTimeDisplay()
+    {
+        QCOMPARE(Vorq_Cam::recordTimeText(QTime(10, 0, 0), QTime(10, 0, 0)), QStringLiteral("00:00:00"));
+        QCOMPARE(Vorq_Cam::recordTimeText(QTime(10, 0, 0), QTime(11, 2, 3, 999)), QStringLiteral("01:02:03"));
+        // Across midnight the true duration.
+        QCOMPARE(Vorq_Cam::recordTimeText(QTime(23, 59, 58), QTime(0, 0, 3)), QStringLiteral("00:00:05"));
+        QCOMPARE(Vorq_Cam::recordTimeText(QTime(22, 0, 0), QTime(21, 59, 59)), QStringLiteral("23:59:59"));
+    }
+
+private:
+    std::unique_ptr<FakeCameras> cameras;
+    std::unique_ptr<ScriptedDialogs> dialogs;
+    QTemporaryDir dir;
+};
+
+QTEST_MAIN(MediaTest)
+#include "tst_media.moc"
