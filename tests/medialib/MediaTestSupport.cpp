@@ -111,7 +111,7 @@ FakeCameras::FakeCameras(std::vector<FakeCameraSpec> cameras)
     DeviceProvider::setSourceForTesting([cameras] {
         DeviceList list;
         int n = 0;
-        for (const auto& spec : cameras) {
+        for (const auto& camera : cameras) {
             UvcIdentity id;
             id.card = kCard;
             id.usb = true;
@@ -120,10 +120,10 @@ FakeCameras::FakeCameras(std::vector<FakeCameraSpec> cameras)
             id.busPath = "1-" + std::to_string(4 + n);
             id.videoNode = "sim-cam" + std::to_string(n++);
             id.simulated = true;
-            id.videoGraph = spec.videoGraph;
+            id.videoGraph = camera.videoGraph;
             id.microphone = kMicrophone;
-            id.audioGraph = spec.audioGraph;
-            id.busy = spec.busy;
+            id.audioGraph = camera.audioGraph;
+            id.busy = camera.busy;
             list.push_back(std::make_unique<FakeCamera>(id));
         }
         return list;
