@@ -96,6 +96,14 @@ private:
     uint8_t* Packet() { return packet.data(); }
     void FillPacket(uint8_t type, uint32_t offset, uint32_t total, const uint8_t* payload, uint32_t length);
     bool PacketLengthFits(uint32_t length) const { return length <= payloadCapacity; }
+    // What the data packet just read means for a device-to-host transfer:
+    // read again (busy, within the time limit), the end, or a data packet
+    // whose payload fits the `room` bytes left. Failures print their lines,
+    // "GetUsbData error\n" last.
+    enum class PacketStep { Again, End, Data, Failed };
+    PacketStep TakeDataPacket(uint32_t room, uint64_t lastProgress);
+    // A zero-length data packet counts as busy for the time limit.
+    bool StalledSince(uint64_t lastProgress);
     HRESULT SendInfoStage(IBaseFilter* filter, const uint8_t* block);
     HRESULT ReadInfoAnswer(uint8_t* block);
     HRESULT CheckModel(const char* path, const char* extension);

@@ -125,6 +125,39 @@ HRESULT CVorqUvcUpgrade::ReadDataPacket()
     return S_OK;
 }
 
+CVorqUvcUpgrade::PacketStep CVorqUvcUpgrade::TakeDataPacket(uint32_t room, uint64_t lastProgress)
+{
+    const uint8_t* p = Packet();
+    const uint8_t type = p[0];
+    if (type == PKT_BUSY) {
+        // A camera that never gets ready must not hold the run forever.
+        return StalledSince(lastProgress) ? PacketStep::Failed : PacketStep::Again;
+    }
+    if (type == PKT_ERROR) {
+        print("GetUsbData error\n");
+        return PacketStep::Failed;
+    }
+    if (type == PKT_END) return PacketStep::End;
+    const uint32_t n = readLe32(p + 9);
+    if (!PacketLengthFits(n)) {
+        print("packet length error, length:%u, max:%u\n", n, payloadCapacity);
+        print("GetUsbData error\n");
+        return PacketStep::Failed;
+    }
+    if (n > room) {
+        print("GetUsbData error\n");
+        return PacketStep::Failed;
+    }
+    return PacketStep::Data;
+}
+
+bool CVorqUvcUpgrade::StalledSince(uint64_t lastProgress)
+{
+    if (UpgradeClock::current().nowMs() - lastProgress <= kBusyTimeoutMs) return false;
+    print("GetUsbData error\n");
+    return true;
+}
+
 HRESULT CVorqUvcUpgrade::GetUsbData(IBaseFilter* filter, uint8_t command, uint8_t* destination, uint32_t capacity)
 {
     if (HRESULT hr = CheckCommon(filter, destination); FAILED(hr)) return hr;
@@ -149,40 +182,18 @@ HRESULT CVorqUvcUpgrade::GetUsbData(IBaseFilter* filter, uint8_t command, uint8_
     uint32_t received = 0;
     while (received < recordLength) {
         if (FAILED(ReadDataPacket())) return E_FAIL;
-        const uint8_t type = p[0];
-        if (type == PKT_BUSY) {
-            // A camera that never gets ready must not hold the run forever.
-            if (clock.nowMs() - lastProgress > kBusyTimeoutMs) {
-                print("GetUsbData error\n");
-                return E_FAIL;
-            }
-            continue;
-        }
-        if (type == PKT_ERROR) {
-            print("GetUsbData error\n");
-            return E_FAIL;
-        }
-        if (type == PKT_END) break;
+        const PacketStep step = TakeDataPacket(recordLength - received, lastProgress);
+        if (step == PacketStep::Failed) return E_FAIL;
+        if (step == PacketStep::Again) continue;
+        if (step == PacketStep::End) break;
 
         const uint32_t offset = readLe32(p + 1);
         const uint32_t total = readLe32(p + 5);
         const uint32_t n = readLe32(p + 9);
-        if (!PacketLengthFits(n)) {
-            print("packet length error, length:%u, max:%u\n", n, payloadCapacity);
-            print("GetUsbData error\n");
-            return E_FAIL;
-        }
-        if (uint64_t(received) + n > recordLength) {
-            print("GetUsbData error\n");
-            return E_FAIL;
-        }
         if (n) std::memcpy(destination + received, p + kPacketHeaderSize, n);
         received += n;
         if (n) lastProgress = clock.nowMs();
-        else if (clock.nowMs() - lastProgress > kBusyTimeoutMs) {
-            print("GetUsbData error\n");
-            return E_FAIL;
-        }
+        else if (StalledSince(lastProgress)) return E_FAIL;
         if (uint64_t(offset) + n == total) break;
     }
 

@@ -156,39 +156,18 @@ HRESULT CVorqUvcUpgrade::ReadInfoAnswer(uint8_t* block)
     const uint8_t* p = Packet();
     for (;;) {
         if (FAILED(ReadDataPacket())) return E_FAIL;
-        const uint8_t type = p[0];
-        if (type == PKT_BUSY) {
-            if (clock.nowMs() - lastProgress > kBusyTimeoutMs) {
-                print("GetUsbData error\n");
-                return E_FAIL;
-            }
-            continue;
-        }
-        if (type == PKT_ERROR) {
-            print("GetUsbData error\n");
-            return E_FAIL;
-        }
-        if (type == PKT_END) return S_OK;
+        const PacketStep step = TakeDataPacket(kFileInfoSize - got, lastProgress);
+        if (step == PacketStep::Failed) return E_FAIL;
+        if (step == PacketStep::Again) continue;
+        if (step == PacketStep::End) return S_OK;
         const uint32_t offset = readLe32(p + 1);
         const uint32_t total = readLe32(p + 5);
         const uint32_t n = readLe32(p + 9);
-        if (!PacketLengthFits(n)) {
-            print("packet length error, length:%u, max:%u\n", n, payloadCapacity);
-            print("GetUsbData error\n");
-            return E_FAIL;
-        }
-        if (uint64_t(got) + n > kFileInfoSize) {
-            print("GetUsbData error\n");
-            return E_FAIL;
-        }
         if (n) std::memcpy(block + got, p + kPacketHeaderSize, n);
         got += n;
         if (uint64_t(offset) + n == total || got == kFileInfoSize) return S_OK;
         if (n) lastProgress = clock.nowMs();
-        else if (clock.nowMs() - lastProgress > kBusyTimeoutMs) {
-            print("GetUsbData error\n");
-            return E_FAIL;
-        }
+        else if (StalledSince(lastProgress)) return E_FAIL;
     }
 }
 
@@ -254,28 +233,10 @@ HRESULT CVorqUvcUpgrade::ReceiveFile(IBaseFilter* filter, const char* directory,
             print("GetUsbData error\n");
             return fail();
         }
-        const uint8_t type = p[0];
-        if (type == PKT_BUSY) {
-            if (clock.nowMs() - lastProgress > kBusyTimeoutMs) {
-                print("GetUsbData error\n");
-                return fail();
-            }
-            continue;
-        }
-        if (type == PKT_ERROR) {
-            print("GetUsbData error\n");
-            return fail();
-        }
-        if (type == PKT_END) break;
-        if (!PacketLengthFits(n)) {
-            print("packet length error, length:%u, max:%u\n", n, payloadCapacity);
-            print("GetUsbData error\n");
-            return fail();
-        }
-        if (uint64_t(written) + n > size) {
-            print("GetUsbData error\n");
-            return fail();
-        }
+        const PacketStep step = TakeDataPacket(size - written, lastProgress);
+        if (step == PacketStep::Failed) return fail();
+        if (step == PacketStep::Again) continue;
+        if (step == PacketStep::End) break;
         if (n && std::fwrite(p + kPacketHeaderSize, 1, n, file.get()) != n) {
             print("fwrite error\n");
             return fail();
@@ -283,10 +244,7 @@ HRESULT CVorqUvcUpgrade::ReceiveFile(IBaseFilter* filter, const char* directory,
         written += n;
         if (uint64_t(offset) + n == total) break;
         if (n) lastProgress = clock.nowMs();
-        else if (clock.nowMs() - lastProgress > kBusyTimeoutMs) {
-            print("GetUsbData error\n");
-            return fail();
-        }
+        else if (StalledSince(lastProgress)) return fail();
     }
     if (std::fclose(file.release()) != 0) {
         print("fwrite error\n");
