@@ -90,6 +90,10 @@ private:
     HRESULT ReadControl(uint32_t selector, uint32_t length, void* buffer);
     HRESULT WriteControl(uint32_t selector, uint32_t length, const void* buffer);
     HRESULT ArmCommand(IBaseFilter* filter, uint8_t command);
+    // Reads the error status of the step just taken: "GetErrorStatus error\n"
+    // when it cannot be read, "error_status :<name>\n" and E_FAIL when the
+    // camera reports one.
+    HRESULT CheckErrorStatus(IBaseFilter* filter);
     // Reads one packet from the data control; prints the low-level line and
     // "GetUsbData error\n" on failure.
     HRESULT ReadDataPacket();

@@ -57,11 +57,8 @@ HRESULT CVorqUvcUpgrade::GetState(IBaseFilter* filter, uint8_t record[5])
     return ReadControl(XU_CTRL_STATE, kStateLength, record);
 }
 
-HRESULT CVorqUvcUpgrade::SetState(IBaseFilter* filter, const uint8_t record[5])
+HRESULT CVorqUvcUpgrade::CheckErrorStatus(IBaseFilter* filter)
 {
-    if (HRESULT hr = CheckCommon(filter, record); FAILED(hr)) return hr;
-    if (FAILED(WriteControl(XU_CTRL_STATE, kStateLength, record))) return E_FAIL;
-
     uint8_t code = 0;
     if (FAILED(GetErrorStatus(filter, code))) {
         print("GetErrorStatus error\n");
@@ -71,6 +68,15 @@ HRESULT CVorqUvcUpgrade::SetState(IBaseFilter* filter, const uint8_t record[5])
         print("error_status :%s\n", errorStatusName(code));
         return E_FAIL;
     }
+    return S_OK;
+}
+
+HRESULT CVorqUvcUpgrade::SetState(IBaseFilter* filter, const uint8_t record[5])
+{
+    if (HRESULT hr = CheckCommon(filter, record); FAILED(hr)) return hr;
+    if (FAILED(WriteControl(XU_CTRL_STATE, kStateLength, record))) return E_FAIL;
+
+    if (FAILED(CheckErrorStatus(filter))) return E_FAIL;
     uint8_t readBack[5] = {};
     if (FAILED(GetState(filter, readBack))) {
         print("GetState error\n");
@@ -218,15 +224,7 @@ HRESULT CVorqUvcUpgrade::SendBlock64(IBaseFilter* filter, const uint8_t data[64]
             print("SetUsbData error\n");
             return E_FAIL;
         }
-        uint8_t code = 0;
-        if (FAILED(GetErrorStatus(filter, code))) {
-            print("GetErrorStatus error\n");
-            return E_FAIL;
-        }
-        if (code != 0) {
-            print("error_status :%s\n", errorStatusName(code));
-            return E_FAIL;
-        }
+        if (FAILED(CheckErrorStatus(filter))) return E_FAIL;
         return S_OK;
     };
 

@@ -43,15 +43,7 @@ HRESULT CVorqUvcUpgrade::SendInfoStage(IBaseFilter* filter, const uint8_t* block
             print("SetUsbData error\n");
             return E_FAIL;
         }
-        uint8_t code = 0;
-        if (FAILED(GetErrorStatus(filter, code))) {
-            print("GetErrorStatus error\n");
-            return E_FAIL;
-        }
-        if (code != 0) {
-            print("error_status :%s\n", errorStatusName(code));
-            return E_FAIL;
-        }
+        if (FAILED(CheckErrorStatus(filter))) return E_FAIL;
         offset += n;
     }
     return S_OK;
@@ -134,15 +126,7 @@ HRESULT CVorqUvcUpgrade::SendFileToDevice(IBaseFilter* filter, uint8_t command, 
             offset += n;
         }
         UpgradeClock::current().sleepMs(kSettleMs);
-        uint8_t code = 0;
-        if (FAILED(GetErrorStatus(filter, code))) {
-            print("GetErrorStatus error\n");
-            return E_FAIL;
-        }
-        if (code != 0) {
-            print("error_status :%s\n", errorStatusName(code));
-            return E_FAIL;
-        }
+        if (FAILED(CheckErrorStatus(filter))) return E_FAIL;
     }
     print("\n");
     return S_OK;
