@@ -9,10 +9,10 @@ cd "$(dirname "$0")"
 builddir=build
 cmake_args=()
 ctest_args=()
+# --sanitize picks the build; everything else goes to CTest.
 for arg in "$@"; do
   case "$arg" in
     --sanitize) builddir=build-sanitize; cmake_args+=(-DENABLE_SANITIZERS=ON) ;;
-    -R|-E|-L) ctest_args+=("$arg") ;;
     *) ctest_args+=("$arg") ;;
   esac
 done
