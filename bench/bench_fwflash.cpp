@@ -16,6 +16,7 @@
 #include "UpgradeClock.h"
 #include "platform/ComPtr.h"
 #include "platform/DirectShow.h"
+#include "platform/VideoInputs.h"
 
 namespace {
 
@@ -46,14 +47,7 @@ int collect(const char* format, ...)
 ComPtr<IBaseFilter> firstCamera()
 {
     ComPtr<IBaseFilter> filter;
-    ComPtr<ICreateDevEnum> devEnum;
-    CoCreateInstance(CLSID_SystemDeviceEnum, nullptr, CLSCTX_INPROC_SERVER, IID_ICreateDevEnum, devEnum.putVoid());
-    ComPtr<IEnumMoniker> monikers;
-    if (devEnum) devEnum->CreateClassEnumerator(CLSID_VideoInputDeviceCategory, monikers.put(), 0);
-    ComPtr<IMoniker> moniker;
-    ULONG fetched = 0;
-    if (monikers && monikers->Next(1, moniker.put(), &fetched) == S_OK)
-        moniker->BindToObject(IID_IBaseFilter, filter.putVoid());
+    bindVideoInputFilter(0, filter);
     return filter;
 }
 

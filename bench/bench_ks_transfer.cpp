@@ -15,6 +15,7 @@
 
 #include "platform/ComPtr.h"
 #include "platform/DirectShow.h"
+#include "platform/VideoInputs.h"
 
 namespace {
 
@@ -34,18 +35,9 @@ HRESULT send(IKsControl* control, ULONG flags, ULONG node, void* data, ULONG len
 // Binds the first camera and returns the node-level control of the upgrade unit.
 bool openUpgradeUnit(ComPtr<IKsControl>& control, ULONG& node)
 {
-    CoInitialize(nullptr);
-    ComPtr<ICreateDevEnum> devEnum;
-    ComPtr<IEnumMoniker> monikers;
-    ComPtr<IMoniker> moniker;
     ComPtr<IBaseFilter> filter;
     ComPtr<IKsTopologyInfo> topology;
-    ULONG fetched = 0;
-    if (FAILED(CoCreateInstance(CLSID_SystemDeviceEnum, nullptr, CLSCTX_INPROC_SERVER, IID_ICreateDevEnum,
-                                devEnum.putVoid())) ||
-        devEnum->CreateClassEnumerator(CLSID_VideoInputDeviceCategory, monikers.put(), 0) != S_OK ||
-        monikers->Next(1, moniker.put(), &fetched) != S_OK ||
-        FAILED(moniker->BindToObject(IID_IBaseFilter, filter.putVoid())) ||
+    if (FAILED(bindVideoInputFilter(0, filter)) ||
         FAILED(filter->QueryInterface(IID_IKsTopologyInfo, topology.putVoid())))
         return false;
     DWORD nodes = 0;

@@ -12,6 +12,7 @@
 
 #include "camfw_flash/camfw_flash.h"
 #include "platform/DirectShow.h"
+#include "platform/VideoInputs.h"
 
 namespace fwtest {
 
@@ -73,14 +74,7 @@ void EngineFixture::TearDown()
 ComPtr<IBaseFilter> EngineFixture::firstFilter()
 {
     ComPtr<IBaseFilter> result;
-    ComPtr<ICreateDevEnum> devEnum;
-    CoCreateInstance(CLSID_SystemDeviceEnum, nullptr, CLSCTX_INPROC_SERVER, IID_ICreateDevEnum, devEnum.putVoid());
-    ComPtr<IEnumMoniker> monikers;
-    if (devEnum) devEnum->CreateClassEnumerator(CLSID_VideoInputDeviceCategory, monikers.put(), 0);
-    ComPtr<IMoniker> moniker;
-    ULONG fetched = 0;
-    if (monikers && monikers->Next(1, moniker.put(), &fetched) == S_OK)
-        moniker->BindToObject(IID_IBaseFilter, result.putVoid());
+    bindVideoInputFilter(0, result);
     return result;
 }
 

@@ -14,6 +14,7 @@
 #include "../sim/SimTestDirectory.h"
 #include "platform/ComPtr.h"
 #include "platform/DirectShow.h"
+#include "platform/VideoInputs.h"
 #include "sim/SimStateStore.h"
 
 using vorq::platform::hresultFromErrno;
@@ -57,8 +58,7 @@ protected:
     ComPtr<IBaseFilter> bindFirst()
     {
         ComPtr<IBaseFilter> filter;
-        auto monikers = walk();
-        if (!monikers.empty()) monikers[0]->BindToObject(IID_IBaseFilter, filter.putVoid());
+        bindVideoInputFilter(0, filter);
         return filter;
     }
 
