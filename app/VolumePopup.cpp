@@ -2,6 +2,8 @@
 
 #include <cmath>
 
+#include <QEvent>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QPushButton>
 #include <QSlider>
@@ -29,6 +31,9 @@ VolumePopup::VolumePopup(QWidget* window, QPushButton* button, Config config)
     slider_->setStyleSheet(kSliderStyle);
     slider_->hide();
     slider_->setRange(0, 100);
+    // Reached with Tab after its button; a mouse drag leaves the focus alone,
+    // so the popup still hides after the drag.
+    slider_->setFocusPolicy(Qt::TabFocus);
 
     valueLabel_ = new QLabel(slider_);
     valueLabel_->setGeometry(config_.labelGeometry);
@@ -51,11 +56,24 @@ VolumePopup::VolumePopup(QWidget* window, QPushButton* button, Config config)
         }
     });
     connect(hideTimer_, &QTimer::timeout, this, [this] {
+        // Someone is setting the level from the keyboard; leaving the slider
+        // arms the timer again.
+        if (slider_->hasFocus()) return;
         slider_->hide();
         button_->setChecked(false);
     });
     connect(slider_, &QSlider::sliderReleased, this, [this] { armHideTimer(kReleaseHideMs); });
     connect(button_, &QPushButton::released, this, [this] { armHideTimer(kButtonHideMs); });
+    // Keys and the wheel move the slider without sliderMoved; the level
+    // follows them as it follows a drag.
+    connect(slider_, &QSlider::actionTriggered, this, [this](int) {
+        if (slider_->isSliderDown()) return;
+        sliderMoved(slider_->sliderPosition());
+        // A wheel turn over the slider ends like a drag.
+        if (!slider_->hasFocus()) armHideTimer(kReleaseHideMs);
+    });
+    slider_->installEventFilter(this);
+    button_->installEventFilter(this);
 }
 
 VolumePopup::~VolumePopup() = default;
@@ -86,6 +104,27 @@ void VolumePopup::sliderMoved(int position)
     slider_->show();
     if (config_.write) config_.write(static_cast<float>(position));
     button_->setStyleSheet(position == 0 ? config_.mutedStyle : config_.activeStyle);
+}
+
+bool VolumePopup::eventFilter(QObject* watched, QEvent* event)
+{
+    if (event->type() == QEvent::KeyPress && static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape &&
+        !slider_->isHidden()) {
+        close();
+        return true;
+    }
+    if (watched == slider_ && event->type() == QEvent::FocusOut && !slider_->isHidden())
+        armHideTimer(kReleaseHideMs);
+    return QObject::eventFilter(watched, event);
+}
+
+void VolumePopup::close()
+{
+    // The focus goes back to the button rather than nowhere.
+    if (slider_->hasFocus()) button_->setFocus(Qt::OtherFocusReason);
+    hideTimer_->stop();
+    slider_->hide();
+    button_->setChecked(false);
 }
 
 void VolumePopup::placeLabel(int level)

@@ -44,7 +44,12 @@ public:
     QLabel* valueLabel() const { return valueLabel_; }
     QTimer* hideTimer() const { return hideTimer_; }
 
+protected:
+    // Escape closes the popup; keyboard focus on the slider keeps it open.
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
+    void close();
     void placeLabel(int level);
     void armHideTimer(int ms);
 

@@ -127,7 +127,22 @@ void Vorq_Cam::setupWindow()
 
     initSpeakerPopup();
     initMicrophonePopup();
+    arrangeTabOrder();
     captureState(captureActive);
+}
+
+void Vorq_Cam::arrangeTabOrder()
+{
+    QList<QWidget*> order{ui->bt_video, ui->bt_audio, ui->bt_AI, ui->bt_upgrade};
+    // Each page keeps its own order; hidden pages are skipped by Tab.
+    for (int page = 0; page < ui->settingWidget->count(); ++page) {
+        QWidget* pageWidget = ui->settingWidget->widget(page);
+        for (QWidget* w = nextInFocusChain(); w != this; w = w->nextInFocusChain())
+            if (pageWidget->isAncestorOf(w) && (w->focusPolicy() & Qt::TabFocus) && !w->focusProxy()) order << w;
+    }
+    order << ui->pushButton_preview << ui->bt_volume << speaker->slider() << ui->bt_microphone
+          << microphone->slider() << ui->bt_shot << ui->bt_record << ui->comboBox << ui->label_cameraview;
+    for (int i = 1; i < order.size(); ++i) setTabOrder(order.at(i - 1), order.at(i));
 }
 
 void Vorq_Cam::wireSignals()
@@ -316,6 +331,7 @@ void Vorq_Cam::openCamera(int key)
 
 void Vorq_Cam::pushButton_preview_checked(bool status)
 {
+    ui->label_cameraview->setAccessibleDescription(QString());
     if (status) {
         qDebug() << "start camera...\n";
         if (media) media->StartCapture();
@@ -358,6 +374,8 @@ void Vorq_Cam::showCameraInUse()
         view->setAlignment(Qt::AlignHCenter | Qt::AlignVCenter);
         const QPixmap notice(QStringLiteral(":/UI/Word/inuse.png"));
         view->setPixmap(notice.scaled(285, 29, Qt::IgnoreAspectRatio, Qt::SmoothTransformation));
+        // The picture replaces the words; a screen reader still gets them.
+        view->setAccessibleDescription(QStringLiteral("Camera in use - no preview available"));
     }
     view->show();
     ui->pushButton_preview->show();
@@ -463,6 +481,7 @@ void Vorq_Cam::initSpeakerPopup()
     speaker = new VolumePopup(this, ui->bt_volume,
                               {QRect(800, 525, 45, 100), QRect(30, 83, 30, 22), kSpeakerMuted, kSpeakerActive,
                                getSpeakerVolume, setSpeakerVolume});
+    speaker->slider()->setAccessibleName(QStringLiteral("Speaker level"));
     connect(speaker->slider(), &QSlider::sliderMoved, this, &Vorq_Cam::horizontalSlider_Volume_sliderMoved);
 }
 
@@ -471,6 +490,7 @@ void Vorq_Cam::initMicrophonePopup()
     microphone = new VolumePopup(this, ui->bt_microphone,
                                  {QRect(885, 525, 45, 100), QRect(30, 83, 16, 22), kMicMuted, kMicActive,
                                   getMicrophoneVolume, setMicrophoneVolume});
+    microphone->slider()->setAccessibleName(QStringLiteral("Microphone level"));
     connect(microphone->slider(), &QSlider::sliderMoved, this, &Vorq_Cam::horizontalSlider_MicVolume_sliderMoved);
 }
 

@@ -89,6 +89,10 @@ private:
 
     void setupWindow();
     void wireSignals();
+    // Tab walks the page buttons, the shown page, the preview switch and the
+    // media buttons (each volume button followed by its slider), the camera
+    // box and the picture.
+    void arrangeTabOrder();
     // The combo box's current row and the " connected" marker follow
     // currentIndex.
     void showSelectedRow();

@@ -12,6 +12,8 @@
 #include <QStackedWidget>
 #include <QVBoxLayout>
 
+#include "AccessibleState.h"
+
 namespace {
 
 QString pageButtonStyle()
@@ -32,6 +34,20 @@ QString mediaButtonStyle(const QString& name)
         .arg(name);
 }
 
+// What a screen reader or an automation tool calls a widget; icon-only
+// buttons show the same words as their tooltip.
+void describe(QWidget* widget, const QString& name, const QString& description = QString())
+{
+    widget->setAccessibleName(name);
+    if (!description.isEmpty()) widget->setAccessibleDescription(description);
+}
+
+void describeIconButton(QPushButton* button, const QString& name, const QString& description = QString())
+{
+    describe(button, name, description);
+    button->setToolTip(name);
+}
+
 QPushButton* pageButton(const QString& name, const QString& text, QWidget* parent)
 {
     auto* button = new QPushButton(text, parent);
@@ -48,7 +64,8 @@ QPushButton* mediaButton(const QString& name, QWidget* parent)
     auto* button = new QPushButton(parent);
     button->setObjectName(name);
     button->setFixedSize(40, 40);
-    button->setFocusPolicy(Qt::NoFocus);
+    // Tab only: a mouse click keeps the focus where it was.
+    button->setFocusPolicy(Qt::TabFocus);
     return button;
 }
 
@@ -66,7 +83,12 @@ void Vorq_CamForm::setupUi(QMainWindow* window)
 {
     if (window->objectName().isEmpty()) window->setObjectName(QStringLiteral("Vorq_Cam"));
     window->resize(1159, 713);
-    window->setStyleSheet(QStringLiteral("QMainWindow#Vorq_Cam { background-color: rgb(226, 229, 234); }"));
+    // Buttons drawn from pictures get no focus frame from the style; this
+    // one reaches every button and link of the window and its pages, whatever
+    // style sheet they set themselves.
+    window->setStyleSheet(QStringLiteral("QMainWindow#Vorq_Cam { background-color: rgb(226, 229, 234); }"
+                                         "QPushButton:focus { outline: 2px solid rgb(233, 143, 53); }"
+                                         "QLabel:focus { background-color: rgb(250, 226, 200); }"));
 
     centralwidget = new QWidget(window);
     centralwidget->setObjectName(QStringLiteral("centralwidget"));
@@ -149,7 +171,7 @@ void Vorq_CamForm::setupUi(QMainWindow* window)
     pushButton_preview = new QPushButton(QStringLiteral("preview"), PreView);
     pushButton_preview->setObjectName(QStringLiteral("pushButton_preview"));
     pushButton_preview->setFixedSize(56, 28);
-    pushButton_preview->setFocusPolicy(Qt::NoFocus);
+    pushButton_preview->setFocusPolicy(Qt::TabFocus);
     // The switch picture carries the meaning; the caption stays for tools.
     pushButton_preview->setStyleSheet(QStringLiteral(
         "QPushButton { border-image: url(:/UI/Button/off.png); color: transparent; }"
@@ -209,6 +231,25 @@ void Vorq_CamForm::setupUi(QMainWindow* window)
     label_check_for_new_firmware->setStyleSheet(QStringLiteral("color: rgb(233, 143, 53); font: 12px \"DejaVu Sans\";"));
     bar->addWidget(label_check_for_new_firmware);
     gridLayout->addWidget(bottomBar, 2, 0, 1, 4);
+
+    describe(bt_video, QStringLiteral("Video settings"));
+    describe(bt_audio, QStringLiteral("Audio settings"));
+    describe(bt_AI, QStringLiteral("Effect settings"));
+    describe(bt_upgrade, QStringLiteral("Firmware upgrade"));
+    describe(pushButton_preview, QStringLiteral("Preview"));
+    pushButton_preview->setToolTip(QStringLiteral("Turn the live preview on or off"));
+    describe(label_cameraview, QStringLiteral("Camera picture"));
+    AccessibleState::nameLabel(label_recordTime, "Recording time");
+    describeIconButton(bt_volume, QStringLiteral("Speaker volume"), QStringLiteral("Shows the speaker level slider"));
+    describeIconButton(bt_microphone, QStringLiteral("Microphone volume"),
+                       QStringLiteral("Shows the microphone level slider"));
+    describeIconButton(bt_shot, QStringLiteral("Take snapshot"), QStringLiteral("Saves the current picture to a file"));
+    describeIconButton(bt_record, QStringLiteral("Start or stop recording"),
+                       QStringLiteral("Records the picture and the camera's sound to an MP4 file"));
+    describe(pushButton_logoLarge, QStringLiteral("Logo"));
+    AccessibleState::nameComboBox(comboBox, "Camera");
+    AccessibleState::nameLabel(label_version, "Firmware version");
+    describe(label_check_for_new_firmware, QStringLiteral("Check for new firmware"));
 
     window->setCentralWidget(centralwidget);
     menubar = new QMenuBar(window);

@@ -8,10 +8,14 @@
 
 namespace {
 
-QPushButton* switchButton(QWidget* parent, const char* objectName)
+// The caption is hidden by the style; the accessible name says what the
+// switch does and its checked state is its state.
+QPushButton* switchButton(QWidget* parent, const char* objectName, const QString& name)
 {
     auto* button = new QPushButton(QStringLiteral("PushButton"), parent);
     button->setObjectName(QString::fromLatin1(objectName));
+    button->setAccessibleName(name);
+    button->setToolTip(name);
     button->setCheckable(true);
     button->setChecked(false);
     button->setMaximumSize(40, 20);
@@ -47,12 +51,12 @@ void SettingAudioForm::setupUi(QWidget* page)
     label_Audio->setObjectName(QStringLiteral("label_Audio"));
     gridLayout->addWidget(label_Audio, 0, 0);
     gridLayout->addItem(new QSpacerItem(40, 20, QSizePolicy::Expanding, QSizePolicy::Minimum), 0, 1);
-    pushButton_Audio = switchButton(Audio_groupBox, "pushButton_Audio");
+    pushButton_Audio = switchButton(Audio_groupBox, "pushButton_Audio", QStringLiteral("Camera audio"));
     gridLayout->addWidget(pushButton_Audio, 0, 2);
 
     label_Audio_Algo = new QLabel(QStringLiteral("Audio Algo"), Audio_groupBox);
     label_Audio_Algo->setObjectName(QStringLiteral("label_Audio_Algo"));
     gridLayout->addWidget(label_Audio_Algo, 1, 0);
-    pushButton_Audio_Algo = switchButton(Audio_groupBox, "pushButton_Audio_Algo");
+    pushButton_Audio_Algo = switchButton(Audio_groupBox, "pushButton_Audio_Algo", QStringLiteral("Audio algorithm"));
     gridLayout->addWidget(pushButton_Audio_Algo, 1, 2);
 }

@@ -9,6 +9,7 @@
 #include <QEvent>
 #include <QFileInfo>
 #include <QGroupBox>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QPushButton>
 #include <QSettings>
@@ -51,6 +52,9 @@ Vorq_SettingVideo::Vorq_SettingVideo(QWidget* parent) : QWidget(parent), ui_(std
         link->setMouseTracking(true);
         link->installEventFilter(this);
     }
+    for (QPushButton* b : {ui_->pushButton_up, ui_->pushButton_down, ui_->pushButton_left, ui_->pushButton_right,
+                           ui_->pushButton_home, ui_->pushButton_zoomin, ui_->pushButton_zoomout})
+        b->installEventFilter(this);
     // The style pair acts on every state change, whoever causes it.
     connect(ui_->checkBox_Meeting, &QCheckBox::stateChanged, this, &Vorq_SettingVideo::on_checkBox_Meeting_stateChanged);
     connect(ui_->checkBox_Live, &QCheckBox::stateChanged, this, &Vorq_SettingVideo::on_checkBox_Live_stateChanged);
@@ -94,6 +98,23 @@ void Vorq_SettingVideo::connectControls(const CameraInfo& camera)
         connect(slider, &QSlider::sliderReleased, this, [this, slider = slider, label = label] {
             hideValueLabelLater(slider, label);
         });
+    connectSliderSteps(f.horizontalSlider, f.label_SliderValue, &Vorq_SettingVideo::horizontalSlider_sliderMoved);
+    connectSliderSteps(f.horizontalSlider_DRC, f.label_SliderValue_DRC,
+                       &Vorq_SettingVideo::horizontalSlider_DRC_sliderMoved);
+    connectSliderSteps(f.horizontalSlider_RG, f.label_SliderValue_RG,
+                       &Vorq_SettingVideo::horizontalSlider_RG_sliderMoved);
+    connectSliderSteps(f.horizontalSlider_BG, f.label_SliderValue_BG,
+                       &Vorq_SettingVideo::horizontalSlider_BG_sliderMoved);
+}
+
+void Vorq_SettingVideo::connectSliderSteps(QSlider* slider, QLabel* label, void (Vorq_SettingVideo::*moved)(int))
+{
+    // A drag reports itself through sliderMoved; only the other moves go here.
+    connect(slider, &QSlider::actionTriggered, this, [this, slider, label, moved](int) {
+        if (slider->isSliderDown()) return;
+        (this->*moved)(slider->sliderPosition());
+        hideValueLabelLater(slider, label);
+    });
 }
 
 void Vorq_SettingVideo::setCameraInfo(const CameraInfo& camera) { cameraInfo_ = camera; }
@@ -206,6 +227,7 @@ void Vorq_SettingVideo::pushButton_zoomout_released() { pushButton_zoomin_releas
 
 void Vorq_SettingVideo::stopHeldMotion()
 {
+    heldKey_ = 0;
     const Motion held = std::exchange(heldMotion_, Motion::None);
     if (held == Motion::None) return;
     // The button may still look pressed; its release, should it come, only
@@ -219,6 +241,61 @@ void Vorq_SettingVideo::stopHeldMotion()
     }
     if (IAMCameraControl* control = mainDevice.cameraControl())
         control->Set(held == Motion::Pan ? CameraControl_PanRelative : CameraControl_TiltRelative, 0, kManual);
+}
+
+bool Vorq_SettingVideo::padKeyEvent(QEvent* event)
+{
+    if (event->type() == QEvent::FocusOut) {
+        // Focus moving away ends a key hold as a lost window ends a mouse hold.
+        if (heldKey_) stopHeldMotion();
+        return false;
+    }
+    if (event->type() != QEvent::KeyPress && event->type() != QEvent::KeyRelease) return false;
+
+    using Slot = void (Vorq_SettingVideo::*)();
+    struct PadKey {
+        int key;
+        QPushButton* button;
+        Slot press;
+        Slot release;
+    };
+    const SettingVideoForm& f = *ui_;
+    const PadKey keys[] = {
+        {Qt::Key_Up, f.pushButton_up, &Vorq_SettingVideo::pushButton_up_pressed,
+         &Vorq_SettingVideo::pushButton_up_released},
+        {Qt::Key_Down, f.pushButton_down, &Vorq_SettingVideo::pushButton_down_pressed,
+         &Vorq_SettingVideo::pushButton_down_released},
+        {Qt::Key_Left, f.pushButton_left, &Vorq_SettingVideo::pushButton_left_pressed,
+         &Vorq_SettingVideo::pushButton_left_released},
+        {Qt::Key_Right, f.pushButton_right, &Vorq_SettingVideo::pushButton_right_pressed,
+         &Vorq_SettingVideo::pushButton_right_released},
+        {Qt::Key_Plus, f.pushButton_zoomin, &Vorq_SettingVideo::pushButton_zoomin_pressed,
+         &Vorq_SettingVideo::pushButton_zoomin_released},
+        // "+" without Shift on most layouts.
+        {Qt::Key_Equal, f.pushButton_zoomin, &Vorq_SettingVideo::pushButton_zoomin_pressed,
+         &Vorq_SettingVideo::pushButton_zoomin_released},
+        {Qt::Key_Minus, f.pushButton_zoomout, &Vorq_SettingVideo::pushButton_zoomout_pressed,
+         &Vorq_SettingVideo::pushButton_zoomout_released},
+    };
+    auto* key = static_cast<QKeyEvent*>(event);
+    const auto pad =
+        std::find_if(std::begin(keys), std::end(keys), [key](const PadKey& k) { return k.key == key->key(); });
+    if (pad == std::end(keys)) return false;
+
+    // A held key repeats presses and releases; only the first press and the
+    // last release count, so one hold sends one start and one stop.
+    if (key->isAutoRepeat()) return true;
+    if (event->type() == QEvent::KeyPress) {
+        if (heldKey_) return true;
+        heldKey_ = pad->key;
+        pad->button->setDown(true);
+        (this->*pad->press)();
+    } else if (pad->key == heldKey_) {
+        heldKey_ = 0;
+        pad->button->setDown(false);
+        (this->*pad->release)();
+    }
+    return true;
 }
 
 void Vorq_SettingVideo::changeEvent(QEvent* event)
@@ -351,20 +428,35 @@ void Vorq_SettingVideo::Get_style()
 
 bool Vorq_SettingVideo::eventFilter(QObject* watched, QEvent* event)
 {
-    if (event->type() == QEvent::MouseButtonPress && captureOn_) {
-        if (watched == ui_->label_UVCSettings) {
-            // The dialog may have changed anything.
-            if (mainDevice.showAdvancedDialog()) refreshSettings();
-        } else if (watched == ui_->label_restore_to_factory_settings) {
-            if (UserDialogs::current().question(nullptr, QStringLiteral("Notice"),
-                                                QStringLiteral("Restore to default settings?"))) {
-                writeByte(CameraDevice::XU_FACTORY_RESET, 1);
-                pushButton_home_pressed();
-                refreshSettings();
-            }
+    const bool isLink = watched == ui_->label_UVCSettings || watched == ui_->label_restore_to_factory_settings;
+    if (!isLink) {
+        if (padKeyEvent(event)) return true;
+    } else if (event->type() == QEvent::MouseButtonPress) {
+        activateLink(watched);
+    } else if (event->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        if (key == Qt::Key_Space || key == Qt::Key_Return || key == Qt::Key_Enter) {
+            if (!static_cast<QKeyEvent*>(event)->isAutoRepeat()) activateLink(watched);
+            return true;
         }
     }
     return QWidget::eventFilter(watched, event);
+}
+
+void Vorq_SettingVideo::activateLink(QObject* link)
+{
+    if (!captureOn_) return;
+    if (link == ui_->label_UVCSettings) {
+        // The dialog may have changed anything.
+        if (mainDevice.showAdvancedDialog()) refreshSettings();
+    } else if (link == ui_->label_restore_to_factory_settings) {
+        if (UserDialogs::current().question(nullptr, QStringLiteral("Notice"),
+                                            QStringLiteral("Restore to default settings?"))) {
+            writeByte(CameraDevice::XU_FACTORY_RESET, 1);
+            pushButton_home_pressed();
+            refreshSettings();
+        }
+    }
 }
 
 // --- reading the camera --------------------------------------------------------------

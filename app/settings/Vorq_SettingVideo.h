@@ -84,6 +84,13 @@ private:
     // Stops whatever a held button moves: a motion must never outlive the
     // hold, even when the release never arrives.
     void stopHeldMotion();
+    // The arrow keys and + and - on a focused pad button act as holding the
+    // matching button; true when the event was one of them.
+    bool padKeyEvent(QEvent* event);
+    void activateLink(QObject* link);
+    // Keys, the wheel and clicks beside the handle move a slider without
+    // sliderMoved; they are written like a drag.
+    void connectSliderSteps(QSlider* slider, QLabel* label, void (Vorq_SettingVideo::*moved)(int));
 
     void placeValueLabel(QSlider* slider, QLabel* label, int position);
     void hideValueLabelLater(QSlider* slider, QLabel* label);
@@ -96,5 +103,7 @@ private:
     bool captureOn_ = false;
     CameraInfo cameraInfo_;
     Motion heldMotion_ = Motion::None;
+    // The pad key held down now, 0 for none: one key moves at a time.
+    int heldKey_ = 0;
     bool controlsConnected_ = false;
 };

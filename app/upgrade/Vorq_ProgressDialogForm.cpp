@@ -6,6 +6,8 @@
 #include <QSpacerItem>
 #include <QVBoxLayout>
 
+#include "AccessibleState.h"
+
 void Vorq_ProgressDialogForm::setupUi(QDialog* dialog)
 {
     dialog->setObjectName(QStringLiteral("Vorq_ProgressDialog"));
@@ -26,6 +28,7 @@ void Vorq_ProgressDialogForm::setupUi(QDialog* dialog)
     label = new QLabel(dialog);
     label->setObjectName(QStringLiteral("label"));
     label->setStyleSheet(QStringLiteral("color: rgb(28,28, 28);\nfont-size: 13px;"));
+    AccessibleState::nameLabel(label, "Upgrade status");
     verticalLayout->addWidget(label);
 
     progressBar = new QProgressBar(dialog);
@@ -33,6 +36,7 @@ void Vorq_ProgressDialogForm::setupUi(QDialog* dialog)
     progressBar->setRange(0, 100);
     progressBar->setValue(0);
     progressBar->setAlignment(Qt::AlignCenter);
+    progressBar->setAccessibleName(QStringLiteral("Upgrade progress"));
     progressBar->setStyleSheet(QStringLiteral("background-color: transparent;\ncolor: rgb(28,28, 28);"));
     verticalLayout->addWidget(progressBar);
 

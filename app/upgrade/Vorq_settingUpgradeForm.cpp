@@ -25,6 +25,7 @@ void Vorq_settingUpgradeForm::setupUi(QWidget* page)
     textEdit = new QTextEdit(displayBox);
     textEdit->setObjectName(QStringLiteral("textEdit"));
     textEdit->setMaximumHeight(365);
+    textEdit->setAccessibleName(QStringLiteral("Upgrade information"));
     textEdit->setStyleSheet(QStringLiteral("color: rgb(255, 255, 255);\nbackground-color: rgb(11, 42, 73);\nfont: 13px;"));
     displayLayout->addWidget(textEdit);
     verticalLayout->addWidget(displayBox);
@@ -40,6 +41,10 @@ void Vorq_settingUpgradeForm::setupUi(QWidget* page)
     pushButton_info->setObjectName(QStringLiteral("pushButton_info"));
     pushButton_upgrade = new QPushButton(QStringLiteral("Upgrade"), bt_groupBox);
     pushButton_upgrade->setObjectName(QStringLiteral("pushButton_upgrade"));
+    pushButton_info->setAccessibleName(QStringLiteral("Get information"));
+    pushButton_info->setAccessibleDescription(QStringLiteral("Reads the camera's firmware information"));
+    pushButton_upgrade->setAccessibleName(QStringLiteral("Upgrade"));
+    pushButton_upgrade->setAccessibleDescription(QStringLiteral("Writes a firmware file to the camera"));
     buttons->addWidget(pushButton_info);
     buttons->addWidget(pushButton_upgrade);
     btBoxLayout->addWidget(bt_groupBox);
