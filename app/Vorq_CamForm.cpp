@@ -12,6 +12,7 @@
 #include <QStackedWidget>
 #include <QVBoxLayout>
 
+#include "AccessibleButtons.h"
 #include "AccessibleState.h"
 
 namespace {
@@ -81,6 +82,7 @@ QGroupBox* plainBox(const QString& name, QWidget* parent)
 
 void Vorq_CamForm::setupUi(QMainWindow* window)
 {
+    AccessibleButtons::install();
     if (window->objectName().isEmpty()) window->setObjectName(QStringLiteral("Vorq_Cam"));
     window->resize(1159, 713);
     // Buttons drawn from pictures get no focus frame from the style; this

@@ -11,13 +11,47 @@ namespace {
 
 const char* const kMarker = "vorqAccessibleState";
 
-class StateLabelInterface : public QAccessibleWidget {
+// Qt's Linux bridge passes a widget's shown text on only through a text
+// interface; the accessible value alone never reaches a screen reader.
+class ShownTextInterface : public QAccessibleTextInterface {
+public:
+    virtual QString shownText() const = 0;
+
+    void selection(int, int* start, int* end) const override { *start = *end = 0; }
+    int selectionCount() const override { return 0; }
+    void addSelection(int, int) override {}
+    void removeSelection(int) override {}
+    void setSelection(int, int, int) override {}
+    int cursorPosition() const override { return 0; }
+    void setCursorPosition(int) override {}
+    QString text(int start, int end) const override { return shownText().mid(start, end - start); }
+    int characterCount() const override { return shownText().size(); }
+    QRect characterRect(int) const override { return QRect(); }
+    int offsetAtPoint(const QPoint&) const override { return -1; }
+    void scrollToSubstring(int, int) override {}
+    QString attributes(int, int* start, int* end) const override
+    {
+        *start = 0;
+        *end = characterCount();
+        return QString();
+    }
+};
+
+class StateLabelInterface : public QAccessibleWidget, public ShownTextInterface {
 public:
     explicit StateLabelInterface(QLabel* label) : QAccessibleWidget(label, QAccessible::StaticText) {}
 
     QString text(QAccessible::Text t) const override
     {
-        if (t != QAccessible::Value) return QAccessibleWidget::text(t);
+        return t == QAccessible::Value ? shownText() : QAccessibleWidget::text(t);
+    }
+    void* interface_cast(QAccessible::InterfaceType t) override
+    {
+        if (t == QAccessible::TextInterface) return static_cast<QAccessibleTextInterface*>(this);
+        return QAccessibleWidget::interface_cast(t);
+    }
+    QString shownText() const override
+    {
         const auto* label = static_cast<const QLabel*>(widget());
         const QString shown = label->text();
         if (label->textFormat() == Qt::PlainText ||
@@ -30,15 +64,20 @@ public:
     }
 };
 
-class NamedComboBoxInterface : public QAccessibleWidget {
+class NamedComboBoxInterface : public QAccessibleWidget, public ShownTextInterface {
 public:
     explicit NamedComboBoxInterface(QComboBox* box) : QAccessibleWidget(box, QAccessible::ComboBox) {}
 
     QString text(QAccessible::Text t) const override
     {
-        if (t == QAccessible::Value) return box()->currentText();
-        return QAccessibleWidget::text(t);
+        return t == QAccessible::Value ? shownText() : QAccessibleWidget::text(t);
     }
+    void* interface_cast(QAccessible::InterfaceType t) override
+    {
+        if (t == QAccessible::TextInterface) return static_cast<QAccessibleTextInterface*>(this);
+        return QAccessibleWidget::interface_cast(t);
+    }
+    QString shownText() const override { return box()->currentText(); }
     // The drop-down list, as Qt's own combo box interface has it.
     int childCount() const override { return 1; }
     QAccessibleInterface* child(int index) const override

@@ -8,6 +8,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QStackedWidget>
 #include <QTextEdit>
 #include <QtTest>
 
@@ -68,6 +69,7 @@ private slots:
     void fixedNames_data();
     void fixedNames();
     void stateStaysReadable();
+    void actionsActLikeClicks();
 
 private:
     QWidget* find(const QString& root, const QString& objectName) const
@@ -204,6 +206,34 @@ void AccessibleNamesTest::stateStaysReadable()
              QStringLiteral("Camera in use - no preview available"));
     f.pushButton_preview->setChecked(false);
     QCOMPARE(accessibleText(f.label_cameraview, QAccessible::Description), QString());
+}
+
+void AccessibleNamesTest::actionsActLikeClicks()
+{
+    Vorq_Cam& w = *open->window;
+    const Vorq_CamForm& f = *w.form();
+    auto act = [](QWidget* widget) {
+        QAccessibleActionInterface* actions = QAccessible::queryAccessibleInterface(widget)->actionInterface();
+        QVERIFY(actions);
+        QCOMPARE(actions->actionNames().value(0), QAccessibleActionInterface::toggleAction());
+        actions->doAction(QAccessibleActionInterface::toggleAction());
+    };
+
+    // A page button "toggled" by an assistive tool opens its page.
+    QCOMPARE(QAccessible::queryAccessibleInterface(f.bt_audio)->role(), QAccessible::RadioButton);
+    act(f.bt_audio);
+    QTRY_VERIFY(f.bt_audio->isChecked());
+    QCOMPARE(f.settingWidget->currentWidget()->objectName(), QStringLiteral("Vorq_settingAudio"));
+
+    // A camera switch asks, as it does for a click; "No" leaves it as it was.
+    QPushButton* audio = w.findChild<QPushButton*>(QStringLiteral("pushButton_Audio"));
+    QVERIFY(audio);
+    const bool before = audio->isChecked();
+    open->sim.dialogs.answerYes = false;
+    act(audio);
+    QTRY_COMPARE(open->sim.dialogs.shown.size(), 1);
+    QVERIFY(open->sim.dialogs.shown.first().startsWith(QLatin1String("question|")));
+    QCOMPARE(audio->isChecked(), before);
 }
 
 QObject* newAccessibleNamesTest() { return new AccessibleNamesTest; }
