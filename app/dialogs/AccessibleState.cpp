@@ -11,11 +11,24 @@ namespace {
 
 const char* const kMarker = "vorqAccessibleState";
 
-// Qt's Linux bridge passes a widget's shown text on only through a text
-// interface; the accessible value alone never reaches a screen reader.
-class ShownTextInterface : public QAccessibleTextInterface {
+// A named widget whose shown text is its accessible value. Qt's Linux bridge
+// passes that text on only through a text interface; the accessible value
+// alone never reaches a screen reader.
+class ShownStateInterface : public QAccessibleWidget, public QAccessibleTextInterface {
 public:
+    ShownStateInterface(QWidget* widget, QAccessible::Role role) : QAccessibleWidget(widget, role) {}
+
     virtual QString shownText() const = 0;
+
+    QString text(QAccessible::Text t) const override
+    {
+        return t == QAccessible::Value ? shownText() : QAccessibleWidget::text(t);
+    }
+    void* interface_cast(QAccessible::InterfaceType t) override
+    {
+        if (t == QAccessible::TextInterface) return static_cast<QAccessibleTextInterface*>(this);
+        return QAccessibleWidget::interface_cast(t);
+    }
 
     void selection(int, int* start, int* end) const override { *start = *end = 0; }
     int selectionCount() const override { return 0; }
@@ -37,19 +50,10 @@ public:
     }
 };
 
-class StateLabelInterface : public QAccessibleWidget, public ShownTextInterface {
+class StateLabelInterface : public ShownStateInterface {
 public:
-    explicit StateLabelInterface(QLabel* label) : QAccessibleWidget(label, QAccessible::StaticText) {}
+    explicit StateLabelInterface(QLabel* label) : ShownStateInterface(label, QAccessible::StaticText) {}
 
-    QString text(QAccessible::Text t) const override
-    {
-        return t == QAccessible::Value ? shownText() : QAccessibleWidget::text(t);
-    }
-    void* interface_cast(QAccessible::InterfaceType t) override
-    {
-        if (t == QAccessible::TextInterface) return static_cast<QAccessibleTextInterface*>(this);
-        return QAccessibleWidget::interface_cast(t);
-    }
     QString shownText() const override
     {
         const auto* label = static_cast<const QLabel*>(widget());
@@ -64,19 +68,10 @@ public:
     }
 };
 
-class NamedComboBoxInterface : public QAccessibleWidget, public ShownTextInterface {
+class NamedComboBoxInterface : public ShownStateInterface {
 public:
-    explicit NamedComboBoxInterface(QComboBox* box) : QAccessibleWidget(box, QAccessible::ComboBox) {}
+    explicit NamedComboBoxInterface(QComboBox* box) : ShownStateInterface(box, QAccessible::ComboBox) {}
 
-    QString text(QAccessible::Text t) const override
-    {
-        return t == QAccessible::Value ? shownText() : QAccessibleWidget::text(t);
-    }
-    void* interface_cast(QAccessible::InterfaceType t) override
-    {
-        if (t == QAccessible::TextInterface) return static_cast<QAccessibleTextInterface*>(this);
-        return QAccessibleWidget::interface_cast(t);
-    }
     QString shownText() const override { return box()->currentText(); }
     // The drop-down list, as Qt's own combo box interface has it.
     int childCount() const override { return 1; }
@@ -124,7 +119,7 @@ void mark(QWidget* widget, const char* name)
     // often while it is still being constructed; that one is dropped so the
     // next query finds the marker.
     QAccessibleInterface* built = QAccessible::queryAccessibleInterface(widget);
-    if (built && !dynamic_cast<StateLabelInterface*>(built) && !dynamic_cast<NamedComboBoxInterface*>(built))
+    if (built && !dynamic_cast<ShownStateInterface*>(built))
         QAccessible::deleteAccessibleInterface(QAccessible::uniqueId(built));
     widget->setAccessibleName(QString::fromUtf8(name));
 }
