@@ -4,6 +4,8 @@
 #include <QAccessible>
 #include <QAccessibleWidget>
 #include <QComboBox>
+#include <QCoreApplication>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QTextDocument>
 
@@ -99,29 +101,72 @@ private:
     QComboBox* box() const { return static_cast<QComboBox*>(widget()); }
 };
 
+// A label that acts as a link: its own event filter opens it on a click or
+// on Space. Assistive tools see a link they can press; the press arrives as
+// Space, deferred, since what the link opens may be a modal dialog.
+class LinkLabelInterface : public QAccessibleWidget {
+public:
+    explicit LinkLabelInterface(QLabel* label) : QAccessibleWidget(label, QAccessible::Link) {}
+
+    QString text(QAccessible::Text t) const override
+    {
+        const QString own = QAccessibleWidget::text(t);
+        if (t != QAccessible::Name || !own.isEmpty()) return own;
+        return static_cast<const QLabel*>(widget())->text();
+    }
+
+    QStringList actionNames() const override
+    {
+        QStringList names;
+        if (widget()->isEnabled()) names << pressAction();
+        return names << QAccessibleWidget::actionNames();
+    }
+    void doAction(const QString& action) override
+    {
+        if (action != pressAction()) {
+            QAccessibleWidget::doAction(action);
+            return;
+        }
+        if (!widget()->isEnabled()) return;
+        QCoreApplication::postEvent(widget(), new QKeyEvent(QEvent::KeyPress, Qt::Key_Space, Qt::NoModifier));
+        QCoreApplication::postEvent(widget(), new QKeyEvent(QEvent::KeyRelease, Qt::Key_Space, Qt::NoModifier));
+    }
+};
+
+enum Kind { ShownState = 1, Link = 2 };
+
 QAccessibleInterface* stateFactory(const QString&, QObject* object)
 {
-    if (!object || !object->property(kMarker).toBool()) return nullptr;
-    if (auto* label = qobject_cast<QLabel*>(object)) return new StateLabelInterface(label);
+    if (!object) return nullptr;
+    const int kind = object->property(kMarker).toInt();
+    auto* label = qobject_cast<QLabel*>(object);
+    if (kind == Link && label) return new LinkLabelInterface(label);
+    if (kind != ShownState) return nullptr;
+    if (label) return new StateLabelInterface(label);
     if (auto* box = qobject_cast<QComboBox*>(object)) return new NamedComboBoxInterface(box);
     return nullptr;
 }
 
-void mark(QWidget* widget, const char* name)
+bool isOurs(QAccessibleInterface* iface)
+{
+    return dynamic_cast<ShownStateInterface*>(iface) || dynamic_cast<LinkLabelInterface*>(iface);
+}
+
+void mark(QWidget* widget, const char* name, Kind kind = ShownState)
 {
     static const bool installed = [] {
         QAccessible::installFactory(stateFactory);
         return true;
     }();
     Q_UNUSED(installed);
-    widget->setProperty(kMarker, true);
+    widget->setProperty(kMarker, int(kind));
     // Qt builds a widget's interface as soon as the widget reports a change,
     // often while it is still being constructed; that one is dropped so the
     // next query finds the marker.
     QAccessibleInterface* built = QAccessible::queryAccessibleInterface(widget);
-    if (built && !dynamic_cast<ShownStateInterface*>(built))
+    if (built && !isOurs(built))
         QAccessible::deleteAccessibleInterface(QAccessible::uniqueId(built));
-    widget->setAccessibleName(QString::fromUtf8(name));
+    if (name) widget->setAccessibleName(QString::fromUtf8(name));
 }
 
 } // namespace
@@ -129,3 +174,5 @@ void mark(QWidget* widget, const char* name)
 void AccessibleState::nameLabel(QLabel* label, const char* name) { mark(label, name); }
 
 void AccessibleState::nameComboBox(QComboBox* box, const char* name) { mark(box, name); }
+
+void AccessibleState::nameLink(QLabel* label) { mark(label, nullptr, Link); }

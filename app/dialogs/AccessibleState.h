@@ -12,5 +12,8 @@ namespace AccessibleState {
 
 void nameLabel(QLabel* label, const char* name);
 void nameComboBox(QComboBox* box, const char* name);
+// A label that opens something on a click or on Space: a pressable link,
+// named by its text.
+void nameLink(QLabel* label);
 
 } // namespace AccessibleState

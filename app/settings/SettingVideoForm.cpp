@@ -11,6 +11,8 @@
 #include <QSlider>
 #include <QVBoxLayout>
 
+#include "AccessibleState.h"
+
 namespace {
 
 // The height the pad's heading was laid out for.
@@ -74,6 +76,7 @@ void makeLink(QLabel* label, const QString& description)
     label->setFocusPolicy(Qt::TabFocus);
     label->setAccessibleName(label->text());
     label->setAccessibleDescription(description);
+    AccessibleState::nameLink(label);
 }
 
 // A slider with its scale picture and the value label floating above the

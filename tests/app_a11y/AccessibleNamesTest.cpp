@@ -234,6 +234,16 @@ void AccessibleNamesTest::actionsActLikeClicks()
     QTRY_COMPARE(open->sim.dialogs.shown.size(), 1);
     QVERIFY(open->sim.dialogs.shown.first().startsWith(QLatin1String("question|")));
     QCOMPARE(audio->isChecked(), before);
+
+    // The links are links a tool can press.
+    QLabel* reset = w.findChild<QLabel*>(QStringLiteral("label_restore_to_factory_settings"));
+    QVERIFY(reset);
+    QAccessibleInterface* link = QAccessible::queryAccessibleInterface(reset);
+    QCOMPARE(link->role(), QAccessible::Link);
+    QCOMPARE(link->text(QAccessible::Name), QStringLiteral("Restore to factory settings"));
+    open->sim.dialogs.shown.clear();
+    link->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
+    QTRY_COMPARE(open->sim.dialogs.shown, QStringList{"question|Notice|Restore to default settings?"});
 }
 
 QObject* newAccessibleNamesTest() { return new AccessibleNamesTest; }

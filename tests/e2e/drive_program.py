@@ -195,7 +195,8 @@ class Session:
         # Still on the video page: its link opens the properties dialog.
         link = self.widget("Advanced settings")
         self.wait_until("the advanced settings link", lambda: showing(link))
-        self.screen.click(*centre(link))
+        assert link.getRole() == pyatspi.ROLE_LINK, "the link shows as %s" % link.getRoleName()
+        act(link, "Press")
         dialog = self.program.window_titled("Properties")
         unnamed = unnamed_controls(dialog)
         if unnamed:
