@@ -9,6 +9,7 @@
 #include <linux/videodev2.h>
 #include <utility>
 
+#include "v4l2/CapabilityCache.h"
 #include "v4l2/KernelFd.h"
 #include "v4l2/KernelSeam.h"
 #include "v4l2/UsbDescriptorParser.h"
@@ -116,7 +117,10 @@ bool describeUsbCamera(const KernelSeam& kernel, const std::string& interfaceDir
 }
 } // namespace
 
-SysfsCameraWalk::SysfsCameraWalk(std::shared_ptr<KernelSeam> kernel) : kernel_(std::move(kernel)) {}
+SysfsCameraWalk::SysfsCameraWalk(std::shared_ptr<KernelSeam> kernel, CapabilityCache* cache)
+    : kernel_(std::move(kernel)), cache_(cache)
+{
+}
 
 DeviceList SysfsCameraWalk::enumerate() const
 {
@@ -130,6 +134,11 @@ DeviceList SysfsCameraWalk::enumerate() const
     DeviceList cameras;
     for (const auto& node : nodes)
         if (auto camera = probe(node.second)) cameras.push_back(std::move(camera));
+    if (cache_) {
+        std::vector<std::string> present;
+        for (const auto& node : nodes) present.push_back(node.second);
+        cache_->keepOnly(present);
+    }
     return cameras;
 }
 
@@ -144,12 +153,7 @@ std::unique_ptr<V4l2UvcDevice> SysfsCameraWalk::probe(const std::string& nodeNam
     id.videoNode = "/dev/" + nodeName;
 
     v4l2_capability cap{};
-    {
-        const int fd = kernel_->open(id.videoNode, O_RDWR | O_NONBLOCK | O_CLOEXEC);
-        if (fd < 0) return nullptr;
-        KernelFd node(*kernel_, fd);
-        if (kernel_->ioctl(node.get(), VIDIOC_QUERYCAP, &cap) != 0) return nullptr;
-    }
+    if (!queryCapabilities(nodeName, deviceInstance(nodeDir, classEntry), cap)) return nullptr;
     const uint32_t caps = (cap.capabilities & V4L2_CAP_DEVICE_CAPS) ? cap.device_caps : cap.capabilities;
     // UVC cameras also expose a metadata node; only the capture node is a camera.
     if (!(caps & V4L2_CAP_VIDEO_CAPTURE)) return nullptr;
@@ -164,6 +168,33 @@ std::unique_ptr<V4l2UvcDevice> SysfsCameraWalk::probe(const std::string& nodeNam
     if (id.driver.empty()) id.driver = fixedText(cap.driver, sizeof cap.driver);
 
     return std::make_unique<V4l2UvcDevice>(kernel_, nodeName, std::move(id), std::move(units));
+}
+
+bool SysfsCameraWalk::queryCapabilities(const std::string& nodeName, const std::string& instance,
+                                        v4l2_capability& cap) const
+{
+    const bool cacheable = cache_ && !instance.empty();
+    if (cacheable && cache_->find(nodeName, instance, cap)) return true;
+    const int fd = kernel_->open("/dev/" + nodeName, O_RDWR | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) return false;
+    KernelFd node(*kernel_, fd);
+    if (kernel_->ioctl(node.get(), VIDIOC_QUERYCAP, &cap) != 0) return false;
+    if (cacheable) cache_->store(nodeName, instance, cap);
+    return true;
+}
+
+std::string SysfsCameraWalk::deviceInstance(const std::string& nodeDir, const std::string& classEntry) const
+{
+    // Only a USB device says when it is a new one: its device number changes
+    // on every enumeration. Anything else is asked on every walk.
+    std::string interfaceDir, busNumber, deviceNumber, dev;
+    if (!kernel_->resolve(classEntry + "/device", interfaceDir)) return {};
+    const std::string usbDir = parentOf(interfaceDir);
+    if (usbDir.empty() || !readText(*kernel_, usbDir + "/busnum", busNumber) ||
+        !readText(*kernel_, usbDir + "/devnum", deviceNumber) || busNumber.empty() || deviceNumber.empty())
+        return {};
+    readText(*kernel_, nodeDir + "/dev", dev);
+    return nodeDir + "|" + dev + "|" + busNumber + ":" + deviceNumber;
 }
 
 } // namespace vorq::platform

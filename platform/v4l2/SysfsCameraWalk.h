@@ -1,5 +1,7 @@
 #pragma once
 
+#include <linux/videodev2.h>
+
 #include <memory>
 #include <string>
 
@@ -7,6 +9,7 @@
 
 namespace vorq::platform {
 
+class CapabilityCache;
 class KernelSeam;
 class V4l2UvcDevice;
 
@@ -14,7 +17,9 @@ class V4l2UvcDevice;
 // the camera behind each from QUERYCAP and the USB device's sysfs attributes.
 class SysfsCameraWalk {
 public:
-    explicit SysfsCameraWalk(std::shared_ptr<KernelSeam> kernel);
+    // With a cache (borrowed; it outlives the walk), a node whose device is
+    // unchanged since an earlier walk is described without being opened.
+    explicit SysfsCameraWalk(std::shared_ptr<KernelSeam> kernel, CapabilityCache* cache = nullptr);
 
     // Capture nodes in node-number order; nodes that cannot be opened or
     // queried are left out.
@@ -25,7 +30,11 @@ public:
     std::unique_ptr<V4l2UvcDevice> probe(const std::string& nodeName) const;
 
 private:
+    bool queryCapabilities(const std::string& nodeName, const std::string& instance, v4l2_capability& cap) const;
+    std::string deviceInstance(const std::string& nodeDir, const std::string& classEntry) const;
+
     std::shared_ptr<KernelSeam> kernel_;
+    CapabilityCache* cache_;
 };
 
 } // namespace vorq::platform

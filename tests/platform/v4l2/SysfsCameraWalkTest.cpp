@@ -1,11 +1,13 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <linux/videodev2.h>
 
 #include "Descriptors.h"
 #include "FakeKernel.h"
 #include "SysfsTree.h"
+#include "v4l2/CapabilityCache.h"
 #include "v4l2/SysfsCameraWalk.h"
 
 using namespace vorq::platform;
@@ -102,4 +104,43 @@ TEST_F(SysfsCameraWalkTest, BrokenSysfsGivesFewerFactsButNoCrash)
     ASSERT_EQ(cameras.size(), 3u);
     EXPECT_FALSE(cameras[0]->identity().usb);
     EXPECT_TRUE(cameras[0]->extensionUnits().empty());
+}
+
+TEST_F(SysfsCameraWalkTest, RepeatedWalksOpenOnlyNodesWhoseDeviceChanged)
+{
+    tree.write(std::string(kCamA) + "/busnum", "1\n");
+    tree.write(std::string(kCamA) + "/devnum", "5\n");
+    CapabilityCache cache;
+    auto cachedWalk = [&] { return SysfsCameraWalk(kernel, &cache).enumerate(); };
+    auto opensOf = [&](const std::string& node) {
+        return std::count(kernel->opened.begin(), kernel->opened.end(), node);
+    };
+
+    ASSERT_EQ(cachedWalk().size(), 3u);
+    EXPECT_EQ(opensOf("/dev/video0"), 1);
+    EXPECT_EQ(opensOf("/dev/video1"), 1);
+
+    // Camera A is unchanged: described the same without being opened, its
+    // metadata node still left out. Camera B says nothing of its device
+    // number and is asked each time.
+    const auto again = cachedWalk();
+    ASSERT_EQ(again.size(), 3u);
+    EXPECT_EQ(again[0]->identity().card, "TELDORA TX42");
+    EXPECT_EQ(opensOf("/dev/video0"), 1);
+    EXPECT_EQ(opensOf("/dev/video1"), 1);
+    EXPECT_EQ(opensOf("/dev/video2"), 2);
+
+    // Plugged in again: a new device number, so the node is asked afresh.
+    tree.write(std::string(kCamA) + "/devnum", "6\n");
+    kernel->nodes["/dev/video0"].card = "TELDORA TX42 v2";
+    EXPECT_EQ(cachedWalk()[0]->identity().card, "TELDORA TX42 v2");
+    EXPECT_EQ(opensOf("/dev/video0"), 2);
+
+    // A node that vanished is forgotten; when it returns it is asked again.
+    tree.remove("class/video4linux/video0");
+    tree.remove(std::string(kCamA) + "/1-4:1.0/video4linux/video0");
+    EXPECT_EQ(cachedWalk().size(), 2u);
+    tree.addUsbNode(kCamA, 0, "video0");
+    EXPECT_EQ(cachedWalk().size(), 3u);
+    EXPECT_EQ(opensOf("/dev/video0"), 3);
 }
