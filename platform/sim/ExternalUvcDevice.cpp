@@ -1,5 +1,6 @@
 #include "sim/ExternalUvcDevice.h"
 
+#include "sim/ExternalBackend.h"
 #include "sim/HexText.h"
 
 #include <cerrno>
@@ -129,8 +130,20 @@ int ExternalUvcDevice::setControl(uint32_t cid, int32_t value)
 
 std::unique_ptr<UvcDevice> ExternalUvcDevice::reopen() const
 {
-    return std::make_unique<ExternalUvcDevice>(connection_.socketPath(), deviceId_, identity_, units_,
-                                               connection_.timeoutMs());
+    // The device may have dropped the camera since it was listed: a new
+    // handle only while the same camera is still in its list, with what the
+    // list says now (a camera may have become busy).
+    for (const auto& listed : enumerateExternalCameras(connection_.socketPath())) {
+        const auto* camera = dynamic_cast<const ExternalUvcDevice*>(listed.get());
+        if (!camera || camera->deviceId_ != deviceId_) continue;
+        const UvcIdentity& now = camera->identity_;
+        if (now.vendorId != identity_.vendorId || now.productId != identity_.productId ||
+            now.serial != identity_.serial || now.busPath != identity_.busPath)
+            return nullptr;
+        return std::make_unique<ExternalUvcDevice>(connection_.socketPath(), deviceId_, now, camera->units_,
+                                                   connection_.timeoutMs());
+    }
+    return nullptr;
 }
 
 } // namespace vorq::platform

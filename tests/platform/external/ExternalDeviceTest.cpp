@@ -412,16 +412,24 @@ TEST_F(ExternalDevice, IdleConnectionClosedByTheDeviceIsReplacedQuietly)
 
 TEST_F(ExternalDevice, ReopenedDeviceHasItsOwnConnection)
 {
-    FakeDeviceServer server([](const JsonValue& r) {
+    const std::string listed = R"({"devices":[{"id":"cam0","card":"TELDORA TX42","vid":40747,"pid":66,)"
+                               R"("serial":"SN1","busy":true,"units":[{"unit":4,"guid":"{00000000-0000-0000-0000-000000000000}"}]}]})";
+    FakeDeviceServer server([&listed](const JsonValue& r) {
+        if (r.find("op")->asString() == "list") return FakeDeviceServer::send(listed);
         return FakeDeviceServer::send(R"({"errno":0,"value":)" + std::to_string(r.find("cid")->asInt()) + "}");
     });
     UvcIdentity identity;
     identity.card = "TELDORA TX42";
+    identity.vendorId = 0x9f2b;
+    identity.productId = 0x0042;
+    identity.serial = "SN1";
     identity.videoNode = "ext-cam0";
     ExternalUvcDevice dev(server.path(), "cam0", identity, {{4, GUID_NULL}}, 5000);
     std::unique_ptr<UvcDevice> other = dev.reopen();
     ASSERT_TRUE(other);
     EXPECT_EQ(other->identity().videoNode, "ext-cam0");
+    // What the device says now: the camera has become busy.
+    EXPECT_TRUE(other->identity().busy);
     ASSERT_EQ(other->extensionUnits().size(), 1u);
 
     // Both handles in use from two threads: each answer reaches its asker.
@@ -438,7 +446,25 @@ TEST_F(ExternalDevice, ReopenedDeviceHasItsOwnConnection)
     a.join();
     b.join();
     EXPECT_EQ(wrong.load(), 0);
-    EXPECT_EQ(server.connectionsAccepted(), 2);
+    // One for the list that reopen() asked, one per handle.
+    EXPECT_EQ(server.connectionsAccepted(), 3);
+}
+
+TEST_F(ExternalDevice, ReopenGivesNothingOnceTheCameraIsGoneOrAnother)
+{
+    auto listing = std::make_shared<std::string>(R"({"devices":[]})");
+    FakeDeviceServer server([listing](const JsonValue&) { return FakeDeviceServer::send(*listing); });
+    UvcIdentity identity;
+    identity.vendorId = 0x9f2b;
+    identity.productId = 0x0042;
+    identity.serial = "SN1";
+    ExternalUvcDevice dev(server.path(), "cam0", identity, {}, 5000);
+    EXPECT_FALSE(dev.reopen());
+    // Under the same id now sits a camera with another serial number.
+    *listing = R"({"devices":[{"id":"cam0","card":"X","vid":40747,"pid":66,"serial":"SN2"}]})";
+    EXPECT_FALSE(dev.reopen());
+    *listing = R"({"devices":[{"id":"cam0","card":"X","vid":40747,"pid":66,"serial":"SN1"}]})";
+    EXPECT_TRUE(dev.reopen());
 }
 
 TEST(ExternalConnectionTimeout, ComesFromTheEnvironmentWhenValid)
