@@ -1,4 +1,4 @@
-// vorq-simdev: the built-in simulated camera served as an external device,
+// vorq-simdev: the simulated camera model served as an external device,
 // speaking the line protocol that VORQ_SIM_SOCKET clients use. Handy for
 // trying a client against a device in another process.
 //
@@ -19,16 +19,20 @@
 #include <string>
 #include <vector>
 
-#include "platform/UvcDevice.h"
-#include "sim/HexText.h"
-#include "sim/JsonValue.h"
-#include "sim/SimBackend.h"
+#include "platform/Guid.h"
+#include "sim/Json.h"
+#include "simcam/Camera.h"
+#include "simcam/HexText.h"
+#include "simcam/SimStateStore.h"
+#include "simcam/Uvc.h"
 
-using vorq::platform::DeviceList;
-using vorq::platform::JsonValue;
-using vorq::platform::UvcDevice;
-using vorq::platform::fromHex;
-using vorq::platform::toHex;
+using vorq::platform::Json;
+using vorq::platform::jsonInt;
+using vorq::platform::jsonMember;
+using vorq::platform::jsonString;
+using vorq::simcam::Camera;
+using vorq::simcam::fromHex;
+using vorq::simcam::toHex;
 
 namespace {
 
@@ -37,76 +41,75 @@ void onSignal(int) { stopRequested = 1; }
 
 constexpr size_t kMaxLine = 1 << 20;
 
-// "sim-cam0" -> "cam0"
-std::string idOf(const UvcDevice& device)
-{
-    const std::string& node = device.identity().videoNode;
-    return node.rfind("sim-", 0) == 0 ? node.substr(4) : node;
-}
-
 class DeviceServer {
 public:
     explicit DeviceServer(std::string stateDir) : stateDir_(std::move(stateDir)) {}
 
-    JsonValue handle(const JsonValue& request)
+    Json handle(const Json& request)
     {
-        const JsonValue* op = request.find("op");
-        if (!request.isObject() || !op || !op->isString()) return errnoReply(EINVAL);
-        const std::string& name = op->asString();
+        std::string name;
+        if (!jsonString(jsonMember(request, "op"), name)) return errnoReply(EINVAL);
         if (name == "list") return list();
         if (name != "xu" && name != "queryctrl" && name != "g_ctrl" && name != "s_ctrl") return errnoReply(EINVAL);
 
-        const JsonValue* id = request.find("id");
-        if (!id || !id->isString()) return errnoReply(EINVAL);
-        UvcDevice* device = find(id->asString());
+        std::string id;
+        if (!jsonString(jsonMember(request, "id"), id)) return errnoReply(EINVAL);
+        Camera* device = find(id);
         if (!device) return errnoReply(ENODEV);
         if (name == "xu") return xu(*device, request);
 
         int64_t cid = 0;
-        const JsonValue* cidValue = request.find("cid");
-        if (!cidValue || !cidValue->getInt(cid, 0, UINT32_MAX)) return errnoReply(EINVAL);
+        if (!jsonInt(jsonMember(request, "cid"), cid, 0, UINT32_MAX)) return errnoReply(EINVAL);
         if (name == "queryctrl") {
-            vorq::platform::ControlRange range;
+            vorq::simcam::ControlRange range;
             int err = device->queryControl(static_cast<uint32_t>(cid), range);
-            JsonValue reply = errnoReply(err);
+            Json reply = errnoReply(err);
             if (!err) {
-                reply.set("min", range.minimum);
-                reply.set("max", range.maximum);
-                reply.set("step", range.step);
-                reply.set("default", range.defaultValue);
-                reply.set("flags", range.flags);
+                reply["min"] = range.minimum;
+                reply["max"] = range.maximum;
+                reply["step"] = range.step;
+                reply["default"] = range.defaultValue;
+                reply["flags"] = range.flags;
             }
             return reply;
         }
         if (name == "g_ctrl") {
             int32_t value = 0;
             int err = device->getControl(static_cast<uint32_t>(cid), value);
-            JsonValue reply = errnoReply(err);
-            if (!err) reply.set("value", value);
+            Json reply = errnoReply(err);
+            if (!err) reply["value"] = value;
             return reply;
         }
         int64_t value = 0;
-        const JsonValue* valueField = request.find("value");
-        if (!valueField || !valueField->getInt(value, INT32_MIN, INT32_MAX)) return errnoReply(EINVAL);
+        if (!jsonInt(jsonMember(request, "value"), value, INT32_MIN, INT32_MAX)) return errnoReply(EINVAL);
         return errnoReply(device->setControl(static_cast<uint32_t>(cid), static_cast<int32_t>(value)));
     }
 
-private:
-    static JsonValue errnoReply(int err)
+    static Json errnoReply(int err)
     {
-        JsonValue reply = JsonValue::object();
-        reply.set("errno", err);
+        Json reply = Json::object();
+        reply["errno"] = err;
         return reply;
     }
 
+private:
     // A fresh walk each time, so reboots and unplugs show as they happen.
-    DeviceList walk() { return vorq::platform::enumerateSimCameras(stateDir_); }
-
-    UvcDevice* find(const std::string& id)
+    std::vector<std::unique_ptr<Camera>> walk()
     {
-        DeviceList devices = walk();
+        std::vector<std::unique_ptr<Camera>> cameras;
+        auto store = vorq::simcam::SimStateStore::open(vorq::simcam::SimStateStore::directoryFor(stateDir_));
+        if (!store) return cameras;
+        const int count = Camera::cameraCount(*store);
+        for (int i = 0; i < count; ++i)
+            if (auto camera = Camera::open(store, i)) cameras.push_back(std::move(camera));
+        return cameras;
+    }
+
+    Camera* find(const std::string& id)
+    {
+        auto devices = walk();
         for (auto& device : devices)
-            if (idOf(*device) == id) {
+            if (device->name() == id) {
                 auto& slot = devices_[id];
                 if (!slot) slot = std::move(device);
                 return slot.get();
@@ -115,64 +118,65 @@ private:
         return nullptr;
     }
 
-    JsonValue list()
+    Json list()
     {
-        JsonValue array = JsonValue::array();
+        Json array = Json::array();
         for (const auto& device : walk()) {
             const auto& identity = device->identity();
-            JsonValue entry = JsonValue::object();
-            entry.set("id", idOf(*device));
-            entry.set("card", identity.card);
-            entry.set("vid", identity.vendorId);
-            entry.set("pid", identity.productId);
-            entry.set("serial", identity.serial);
-            entry.set("bus", identity.busPath);
-            entry.set("busy", identity.busy);
-            JsonValue units = JsonValue::array();
+            Json entry = Json::object();
+            entry["id"] = device->name();
+            entry["card"] = identity.card;
+            entry["vid"] = identity.vendorId;
+            entry["pid"] = identity.productId;
+            entry["serial"] = identity.serial;
+            entry["bus"] = identity.busPath;
+            entry["busy"] = identity.busy;
+            Json units = Json::array();
             for (const auto& unit : device->extensionUnits()) {
-                JsonValue u = JsonValue::object();
-                u.set("unit", unit.unitId);
-                u.set("guid", vorq::platform::formatGuid(unit.guid));
-                units.append(std::move(u));
+                uint8_t bytes[16];
+                unit.guid.toBytes(bytes);
+                Json u = Json::object();
+                u["unit"] = unit.unitId;
+                u["guid"] = vorq::platform::formatGuid(vorq::platform::guidFromBytes(bytes));
+                units.push_back(std::move(u));
             }
-            entry.set("units", std::move(units));
-            entry.set("video", identity.videoGraph);
-            entry.set("microphone", identity.microphone);
-            entry.set("audio", identity.audioGraph);
-            array.append(std::move(entry));
+            entry["units"] = std::move(units);
+            entry["video"] = identity.videoGraph;
+            entry["microphone"] = identity.microphone;
+            entry["audio"] = identity.audioGraph;
+            array.push_back(std::move(entry));
         }
-        JsonValue reply = JsonValue::object();
-        reply.set("devices", std::move(array));
+        Json reply = Json::object();
+        reply["devices"] = std::move(array);
         return reply;
     }
 
-    JsonValue xu(UvcDevice& device, const JsonValue& request)
+    Json xu(Camera& device, const Json& request)
     {
         int64_t unit = 0, selector = 0, size = 0;
-        const JsonValue* unitField = request.find("unit");
-        const JsonValue* selectorField = request.find("selector");
-        const JsonValue* sizeField = request.find("size");
-        const JsonValue* queryField = request.find("query");
+        std::string queryName;
         uint8_t query = 0;
-        if (!unitField || !unitField->getInt(unit, 0, 255) || !selectorField || !selectorField->getInt(selector, 0, 255) ||
-            !sizeField || !sizeField->getInt(size, 0, 65535) || !queryField || !queryField->isString() ||
-            !vorq::platform::uvcQueryFromName(queryField->asString(), query))
+        if (!jsonInt(jsonMember(request, "unit"), unit, 0, 255) ||
+            !jsonInt(jsonMember(request, "selector"), selector, 0, 255) ||
+            !jsonInt(jsonMember(request, "size"), size, 0, 65535) || !jsonString(jsonMember(request, "query"), queryName) ||
+            !vorq::simcam::queryFromName(queryName, query))
             return errnoReply(EINVAL);
         std::vector<uint8_t> data(static_cast<size_t>(size));
-        if (query == vorq::platform::UVC_SET_CUR) {
-            const JsonValue* hex = request.find("data");
-            if (!hex || !hex->isString() || !fromHex(hex->asString(), data) || data.size() != static_cast<size_t>(size))
+        if (query == vorq::simcam::SET_CUR) {
+            std::string hex;
+            if (!jsonString(jsonMember(request, "data"), hex) || !fromHex(hex, data) ||
+                data.size() != static_cast<size_t>(size))
                 return errnoReply(EINVAL);
         }
         int err = device.xuQuery(static_cast<uint8_t>(unit), static_cast<uint8_t>(selector), query, data.data(),
                                  static_cast<uint16_t>(size));
-        JsonValue reply = errnoReply(err);
-        if (!err && query != vorq::platform::UVC_SET_CUR) reply.set("data", toHex(data.data(), data.size()));
+        Json reply = errnoReply(err);
+        if (!err && query != vorq::simcam::SET_CUR) reply["data"] = toHex(data.data(), data.size());
         return reply;
     }
 
     std::string stateDir_;
-    std::map<std::string, std::unique_ptr<UvcDevice>> devices_;
+    std::map<std::string, std::unique_ptr<Camera>> devices_;
 };
 
 struct Client {
@@ -247,10 +251,10 @@ int main(int argc, char** argv)
             for (size_t end; keep && (end = client.pending.find('\n')) != std::string::npos;) {
                 std::string line = client.pending.substr(0, end);
                 client.pending.erase(0, end + 1);
-                JsonValue request;
-                JsonValue reply = JsonValue::parse(line, request) ? server.handle(request) : JsonValue::object();
-                if (reply.size() == 0) reply.set("errno", EINVAL);
-                keep = sendAll(client.fd, reply.serialize() + "\n");
+                Json request;
+                Json reply = vorq::platform::parseJson(line, request) ? server.handle(request)
+                                                                      : DeviceServer::errnoReply(EINVAL);
+                keep = sendAll(client.fd, vorq::platform::toJsonText(reply) + "\n");
             }
             if (client.pending.size() > kMaxLine) keep = false;
             if (!keep) {

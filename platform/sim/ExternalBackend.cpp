@@ -11,32 +11,30 @@ namespace {
 
 // Reads an optional string member; a member of another type is reported and
 // ignored rather than costing the whole camera.
-void readOptionalString(const JsonValue& entry, const char* key, std::string& out, const ExternalConnection& conn,
+void readOptionalString(const Json& entry, const char* key, std::string& out, const ExternalConnection& conn,
                         const std::string& where)
 {
-    const JsonValue* v = entry.find(key);
+    const Json* v = jsonMember(entry, key);
     if (!v) return;
-    if (v->isString()) out = v->asString();
-    else conn.diagnose(where + ": ignoring \"" + key + "\", not a string");
+    if (!jsonString(v, out)) conn.diagnose(where + ": ignoring \"" + key + "\", not a string");
 }
 
-std::vector<ExtensionUnit> readUnits(const JsonValue& entry, const ExternalConnection& conn, const std::string& where)
+std::vector<ExtensionUnit> readUnits(const Json& entry, const ExternalConnection& conn, const std::string& where)
 {
     std::vector<ExtensionUnit> units;
-    const JsonValue* list = entry.find("units");
+    const Json* list = jsonMember(entry, "units");
     if (!list) return units;
-    if (!list->isArray()) {
+    if (!list->is_array()) {
         conn.diagnose(where + ": ignoring \"units\", not an array");
         return units;
     }
-    for (size_t i = 0; i < list->items().size(); ++i) {
-        const JsonValue& u = list->items()[i];
-        const JsonValue* unitValue = u.find("unit");
-        const JsonValue* guidValue = u.find("guid");
+    for (size_t i = 0; i < list->size(); ++i) {
+        const Json& u = (*list)[i];
         int64_t id;
+        std::string guid;
         ExtensionUnit unit;
-        if (!unitValue || !unitValue->getInt(id, 0, 255) || !guidValue || !guidValue->isString() ||
-            !parseGuid(guidValue->asString(), unit.guid)) {
+        if (!jsonInt(jsonMember(u, "unit"), id, 0, 255) || !jsonString(jsonMember(u, "guid"), guid) ||
+            !parseGuid(guid, unit.guid)) {
             conn.diagnose(where + ": skipping unit entry " + std::to_string(i) + ", needs \"unit\" 0-255 and a \"guid\"");
             continue;
         }
@@ -46,48 +44,45 @@ std::vector<ExtensionUnit> readUnits(const JsonValue& entry, const ExternalConne
     return units;
 }
 
-std::unique_ptr<ExternalUvcDevice> readDevice(const JsonValue& entry, const std::string& socketPath,
+std::unique_ptr<ExternalUvcDevice> readDevice(const Json& entry, const std::string& socketPath,
                                               const ExternalConnection& conn, const std::string& where)
 {
-    const JsonValue* id = entry.find("id");
-    const JsonValue* card = entry.find("card");
-    const JsonValue* vid = entry.find("vid");
-    const JsonValue* pid = entry.find("pid");
+    std::string id, card;
     int64_t vendor, product;
-    if (!id || !id->isString() || id->asString().empty()) {
+    if (!jsonString(jsonMember(entry, "id"), id) || id.empty()) {
         conn.diagnose(where + ": skipped, missing or invalid \"id\"");
         return nullptr;
     }
-    if (!card || !card->isString()) {
+    if (!jsonString(jsonMember(entry, "card"), card)) {
         conn.diagnose(where + ": skipped, missing or invalid \"card\"");
         return nullptr;
     }
-    if (!vid || !vid->getInt(vendor, 0, 0xFFFF)) {
+    if (!jsonInt(jsonMember(entry, "vid"), vendor, 0, 0xFFFF)) {
         conn.diagnose(where + ": skipped, missing or invalid \"vid\"");
         return nullptr;
     }
-    if (!pid || !pid->getInt(product, 0, 0xFFFF)) {
+    if (!jsonInt(jsonMember(entry, "pid"), product, 0, 0xFFFF)) {
         conn.diagnose(where + ": skipped, missing or invalid \"pid\"");
         return nullptr;
     }
 
     UvcIdentity identity;
-    identity.card = card->asString();
+    identity.card = card;
     identity.usb = true;
     identity.vendorId = static_cast<uint16_t>(vendor);
     identity.productId = static_cast<uint16_t>(product);
-    identity.videoNode = "ext-" + id->asString();
+    identity.videoNode = "ext-" + id;
     identity.simulated = true;
     readOptionalString(entry, "serial", identity.serial, conn, where);
     readOptionalString(entry, "bus", identity.busPath, conn, where);
     readOptionalString(entry, "video", identity.videoGraph, conn, where);
     readOptionalString(entry, "microphone", identity.microphone, conn, where);
     readOptionalString(entry, "audio", identity.audioGraph, conn, where);
-    if (const JsonValue* busy = entry.find("busy")) {
-        if (busy->isBool()) identity.busy = busy->asBool();
+    if (const Json* busy = jsonMember(entry, "busy")) {
+        if (busy->is_boolean()) identity.busy = busy->get<bool>();
         else conn.diagnose(where + ": ignoring \"busy\", not a boolean");
     }
-    return std::make_unique<ExternalUvcDevice>(socketPath, id->asString(), std::move(identity),
+    return std::make_unique<ExternalUvcDevice>(socketPath, id, std::move(identity),
                                                readUnits(entry, conn, where), conn.timeoutMs());
 }
 
@@ -97,24 +92,24 @@ DeviceList enumerateExternalCameras(const std::string& socketPath)
 {
     DeviceList cameras;
     ExternalConnection conn(socketPath);
-    JsonValue request = JsonValue::object();
-    request.set("op", "list");
-    JsonValue reply;
+    Json request = Json::object();
+    request["op"] = "list";
+    Json reply;
     if (conn.request(request, reply) != 0) return cameras; // the connection said why
 
-    const JsonValue* devices = reply.find("devices");
-    if (!devices || !devices->isArray()) {
-        const JsonValue* err = reply.find("errno");
-        conn.diagnose(err && err->isInt() && err->asInt() != 0
-                          ? "device list refused with errno " + std::to_string(err->asInt())
+    const Json* devices = jsonMember(reply, "devices");
+    if (!devices || !devices->is_array()) {
+        int64_t err = 0;
+        conn.diagnose(jsonInt(jsonMember(reply, "errno"), err, INT64_MIN, INT64_MAX) && err != 0
+                          ? "device list refused with errno " + std::to_string(err)
                           : std::string("malformed reply to list: no \"devices\" array"));
         return cameras;
     }
 
     std::set<std::string> seen;
-    for (size_t i = 0; i < devices->items().size(); ++i) {
+    for (size_t i = 0; i < devices->size(); ++i) {
         const std::string where = "device entry " + std::to_string(i);
-        auto camera = readDevice(devices->items()[i], socketPath, conn, where);
+        auto camera = readDevice((*devices)[i], socketPath, conn, where);
         if (!camera) continue;
         // The id addresses every later request; a second camera under the
         // same id would silently talk to the first.

@@ -84,11 +84,11 @@ void ExternalConnection::diagnose(const std::string& message) const
     std::fputs(line.c_str(), stderr);
 }
 
-int ExternalConnection::request(const JsonValue& request, JsonValue& reply)
+int ExternalConnection::request(const Json& request, Json& reply)
 {
     std::lock_guard<std::mutex> lock(mutex_);
     std::string error;
-    int err = transact(request.serialize() + "\n", reply, error);
+    int err = transact(toJsonText(request) + "\n", reply, error);
     if (err != 0) {
         drop();
         diagnose(error);
@@ -103,7 +103,7 @@ void ExternalConnection::drop()
     pending_.clear();
 }
 
-int ExternalConnection::transact(const std::string& line, JsonValue& reply, std::string& error)
+int ExternalConnection::transact(const std::string& line, Json& reply, std::string& error)
 {
     Deadline deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs_);
     if (int err = ensureConnected(deadline, error)) return err;
@@ -111,13 +111,13 @@ int ExternalConnection::transact(const std::string& line, JsonValue& reply, std:
     std::string answer;
     if (int err = receiveLine(answer, deadline, error)) return err;
 
-    JsonValue parsed;
+    Json parsed;
     std::string parseError;
-    if (!JsonValue::parse(answer, parsed, &parseError)) {
+    if (!parseJson(answer, parsed, &parseError)) {
         error = "invalid JSON in the reply (" + parseError + ")";
         return EIO;
     }
-    if (!parsed.isObject()) {
+    if (!parsed.is_object()) {
         error = "the reply is not a JSON object";
         return EIO;
     }

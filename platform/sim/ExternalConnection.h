@@ -5,7 +5,7 @@
 #include <mutex>
 #include <string>
 
-#include "sim/JsonValue.h"
+#include "sim/Json.h"
 
 namespace vorq::platform {
 
@@ -34,7 +34,7 @@ public:
     // connect, or the device closed the connection) or EIO (the reply is not
     // a JSON object, or its line is too long). Each failure writes one
     // diagnostic line to stderr.
-    int request(const JsonValue& request, JsonValue& reply);
+    int request(const Json& request, Json& reply);
 
     // Writes "vorq-sim: external device <path>: <message>" to stderr.
     void diagnose(const std::string& message) const;
@@ -46,7 +46,7 @@ public:
 private:
     using Deadline = std::chrono::steady_clock::time_point;
 
-    int transact(const std::string& line, JsonValue& reply, std::string& error);
+    int transact(const std::string& line, Json& reply, std::string& error);
     int ensureConnected(Deadline deadline, std::string& error);
     int connectSocket(Deadline deadline, std::string& error);
     int sendAll(const std::string& data, Deadline deadline, std::string& error);

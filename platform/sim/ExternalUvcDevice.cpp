@@ -1,7 +1,10 @@
 #include "sim/ExternalUvcDevice.h"
 
 #include "sim/ExternalBackend.h"
-#include "sim/HexText.h"
+#include "simcam/HexText.h"
+
+using vorq::simcam::fromHex;
+using vorq::simcam::toHex;
 
 #include <cerrno>
 #include <cstring>
@@ -13,11 +16,10 @@ namespace {
 // Linux errno values stay well below this; anything else is not an errno.
 constexpr int64_t kMaxErrno = 4095;
 
-bool readInt32(const JsonValue& reply, const char* key, int32_t& out)
+bool readInt32(const Json& reply, const char* key, int32_t& out)
 {
-    const JsonValue* v = reply.find(key);
     int64_t n;
-    if (!v || !v->getInt(n, INT32_MIN, INT32_MAX)) return false;
+    if (!jsonInt(jsonMember(reply, key), n, INT32_MIN, INT32_MAX)) return false;
     out = static_cast<int32_t>(n);
     return true;
 }
@@ -31,11 +33,11 @@ ExternalUvcDevice::ExternalUvcDevice(std::string socketPath, std::string deviceI
 {
 }
 
-JsonValue ExternalUvcDevice::newRequest(const char* op) const
+Json ExternalUvcDevice::newRequest(const char* op) const
 {
-    JsonValue request = JsonValue::object();
-    request.set("op", op);
-    request.set("id", deviceId_);
+    Json request = Json::object();
+    request["op"] = op;
+    request["id"] = deviceId_;
     return request;
 }
 
@@ -45,12 +47,11 @@ int ExternalUvcDevice::malformed(const std::string& what, const std::string& pro
     return EIO;
 }
 
-int ExternalUvcDevice::call(const JsonValue& request, JsonValue& reply, const std::string& what)
+int ExternalUvcDevice::call(const Json& request, Json& reply, const std::string& what)
 {
     if (int err = connection_.request(request, reply)) return err;
-    const JsonValue* errnoValue = reply.find("errno");
     int64_t err;
-    if (!errnoValue || !errnoValue->getInt(err, 0, kMaxErrno)) return malformed(what, "no valid \"errno\"");
+    if (!jsonInt(jsonMember(reply, "errno"), err, 0, kMaxErrno)) return malformed(what, "no valid \"errno\"");
     return static_cast<int>(err);
 }
 
@@ -63,22 +64,22 @@ int ExternalUvcDevice::xuQuery(uint8_t unit, uint8_t selector, uint8_t query, ui
     // rather than sending a name the device cannot know.
     if (!uvcQueryFromName(queryName, known)) return EINVAL;
 
-    JsonValue request = newRequest("xu");
-    request.set("unit", unit);
-    request.set("selector", selector);
-    request.set("query", queryName);
-    request.set("size", size);
-    if (query == UVC_SET_CUR) request.set("data", toHex(data, size));
+    Json request = newRequest("xu");
+    request["unit"] = unit;
+    request["selector"] = selector;
+    request["query"] = queryName;
+    request["size"] = size;
+    if (query == UVC_SET_CUR) request["data"] = toHex(data, size);
 
     const std::string what = "xu " + queryName;
-    JsonValue reply;
+    Json reply;
     if (int err = call(request, reply, what)) return err;
     if (query == UVC_SET_CUR) return 0;
 
-    const JsonValue* hex = reply.find("data");
-    if (!hex || !hex->isString()) return malformed(what, "no \"data\"");
+    std::string hex;
+    if (!jsonString(jsonMember(reply, "data"), hex)) return malformed(what, "no \"data\"");
     std::vector<uint8_t> bytes;
-    if (!fromHex(hex->asString(), bytes)) return malformed(what, "\"data\" is not hex");
+    if (!fromHex(hex, bytes)) return malformed(what, "\"data\" is not hex");
     if (bytes.size() != size)
         return malformed(what, "\"data\" has " + std::to_string(bytes.size()) + " bytes, expected " +
                                    std::to_string(size));
@@ -88,9 +89,9 @@ int ExternalUvcDevice::xuQuery(uint8_t unit, uint8_t selector, uint8_t query, ui
 
 int ExternalUvcDevice::queryControl(uint32_t cid, ControlRange& range)
 {
-    JsonValue request = newRequest("queryctrl");
-    request.set("cid", cid);
-    JsonValue reply;
+    Json request = newRequest("queryctrl");
+    request["cid"] = cid;
+    Json reply;
     if (int err = call(request, reply, "queryctrl")) return err;
 
     ControlRange r;
@@ -98,9 +99,9 @@ int ExternalUvcDevice::queryControl(uint32_t cid, ControlRange& range)
         !readInt32(reply, "step", r.step) || !readInt32(reply, "default", r.defaultValue))
         return malformed("queryctrl", "missing or invalid \"min\", \"max\", \"step\" or \"default\"");
     // A device that reports no flags has none.
-    if (const JsonValue* flags = reply.find("flags")) {
+    if (const Json* flags = jsonMember(reply, "flags")) {
         int64_t f;
-        if (!flags->getInt(f, 0, UINT32_MAX)) return malformed("queryctrl", "invalid \"flags\"");
+        if (!jsonInt(flags, f, 0, UINT32_MAX)) return malformed("queryctrl", "invalid \"flags\"");
         r.flags = static_cast<uint32_t>(f);
     }
     range = r;
@@ -109,9 +110,9 @@ int ExternalUvcDevice::queryControl(uint32_t cid, ControlRange& range)
 
 int ExternalUvcDevice::getControl(uint32_t cid, int32_t& value)
 {
-    JsonValue request = newRequest("g_ctrl");
-    request.set("cid", cid);
-    JsonValue reply;
+    Json request = newRequest("g_ctrl");
+    request["cid"] = cid;
+    Json reply;
     if (int err = call(request, reply, "g_ctrl")) return err;
     int32_t v;
     if (!readInt32(reply, "value", v)) return malformed("g_ctrl", "missing or invalid \"value\"");
@@ -121,10 +122,10 @@ int ExternalUvcDevice::getControl(uint32_t cid, int32_t& value)
 
 int ExternalUvcDevice::setControl(uint32_t cid, int32_t value)
 {
-    JsonValue request = newRequest("s_ctrl");
-    request.set("cid", cid);
-    request.set("value", value);
-    JsonValue reply;
+    Json request = newRequest("s_ctrl");
+    request["cid"] = cid;
+    request["value"] = value;
+    Json reply;
     return call(request, reply, "s_ctrl");
 }
 

@@ -28,10 +28,10 @@ public:
     std::unique_ptr<UvcDevice> reopen() const override;
 
 private:
-    JsonValue newRequest(const char* op) const;
+    Json newRequest(const char* op) const;
     // Sends the request; on success `reply` holds the answer and the result
     // is the device's errno. `what` names the request in diagnostics.
-    int call(const JsonValue& request, JsonValue& reply, const std::string& what);
+    int call(const Json& request, Json& reply, const std::string& what);
     int malformed(const std::string& what, const std::string& problem);
 
     const std::string deviceId_;

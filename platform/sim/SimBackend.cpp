@@ -1,27 +1,22 @@
 #include "sim/SimBackend.h"
 
-#include "sim/SimCamera.h"
-#include "sim/SimStateLock.h"
-#include "sim/SimStateStore.h"
+#include "sim/SimUvcDevice.h"
+#include "simcam/Camera.h"
+#include "simcam/SimStateStore.h"
 
 namespace vorq::platform {
 
 DeviceList enumerateSimCameras(const std::string& vorqSim)
 {
-    const std::string directory = sim::SimStateStore::directoryFor(vorqSim);
+    const std::string directory = simcam::SimStateStore::directoryFor(vorqSim);
     if (directory.empty()) return {};
     // One store per walk, shared by its cameras and their reopened handles.
-    std::shared_ptr<sim::SimStateStore> store = sim::SimStateStore::open(directory);
+    std::shared_ptr<simcam::SimStateStore> store = simcam::SimStateStore::open(directory);
     if (!store) return {};
-    int cameras = 0;
-    {
-        sim::SimStateLock lock(*store);
-        if (lock.status()) return {};
-        cameras = lock.config().cameras();
-    }
+    const int cameras = simcam::Camera::cameraCount(*store);
     DeviceList devices;
     for (int i = 0; i < cameras; ++i)
-        if (auto camera = sim::SimCamera::open(store, i)) devices.push_back(std::move(camera));
+        if (auto camera = simcam::Camera::open(store, i)) devices.push_back(std::make_unique<SimUvcDevice>(std::move(camera)));
     return devices;
 }
 

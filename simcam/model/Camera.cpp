@@ -1,41 +1,49 @@
-#include "sim/SimCamera.h"
+#include "simcam/Camera.h"
 
-#include "sim/SimCameraModel.h"
-#include "sim/SimStateLock.h"
-#include "sim/SimStateStore.h"
-#include "sim/SimTrace.h"
-#include "sim/SimUnitContext.h"
+#include "model/SimCameraModel.h"
+#include "state/SimStateLock.h"
+#include "simcam/SimStateStore.h"
+#include "trace/SimTrace.h"
+#include "units/SimUnitContext.h"
 
-namespace vorq::platform::sim {
+namespace vorq::simcam {
 
-std::unique_ptr<SimCamera> SimCamera::open(std::shared_ptr<SimStateStore> store, int index)
+std::unique_ptr<Camera> Camera::open(std::shared_ptr<SimStateStore> store, int index)
 {
     if (!store) return nullptr;
-    UvcIdentity identity;
+    Identity identity;
     {
         SimStateLock lock(*store);
         const SimCameraModel& model = SimCameraModel::instance();
         if (model.admit(lock, index, false) != 0) return nullptr;
         identity = model.identity(*lock.camera(index), lock.config().camera(index), index);
     }
-    return std::unique_ptr<SimCamera>(new SimCamera(std::move(store), index, std::move(identity)));
+    return std::unique_ptr<Camera>(new Camera(std::move(store), index, std::move(identity)));
 }
 
-SimCamera::SimCamera(std::shared_ptr<SimStateStore> store, int index, UvcIdentity identity)
+Camera::Camera(std::shared_ptr<SimStateStore> store, int index, Identity identity)
     : store_(std::move(store)),
       index_(index),
       identity_(std::move(identity)),
-      traceName_("cam" + std::to_string(index)),
+      name_("cam" + std::to_string(index)),
       trace_(SimTrace::fromEnvironment())
 {
 }
 
-const std::vector<ExtensionUnit>& SimCamera::extensionUnits() const
+Camera::~Camera() = default;
+
+int Camera::cameraCount(SimStateStore& store)
+{
+    SimStateLock lock(store);
+    return lock.status() ? 0 : lock.config().cameras();
+}
+
+const std::vector<ExtensionUnit>& Camera::extensionUnits() const
 {
     return SimCameraModel::instance().extensionUnits();
 }
 
-int SimCamera::xuQuery(uint8_t unit, uint8_t selector, uint8_t query, uint8_t* data, uint16_t size)
+int Camera::xuQuery(uint8_t unit, uint8_t selector, uint8_t query, uint8_t* data, uint16_t size)
 {
     int err;
     {
@@ -47,11 +55,11 @@ int SimCamera::xuQuery(uint8_t unit, uint8_t selector, uint8_t query, uint8_t* d
             err = model.xuQuery(context, unit, selector, query, data, size);
         }
     }
-    if (trace_) trace_->xuQuery(traceName_, unit, selector, query, data, size, err);
+    if (trace_) trace_->xuQuery(name_, unit, selector, query, data, size, err);
     return err;
 }
 
-int SimCamera::queryControl(uint32_t cid, ControlRange& range)
+int Camera::queryControl(uint32_t cid, ControlRange& range)
 {
     ControlRange answer;
     int err;
@@ -62,11 +70,11 @@ int SimCamera::queryControl(uint32_t cid, ControlRange& range)
         if (err == 0) err = model.controls().query(*lock.camera(index_), cid, answer);
     }
     if (err == 0) range = answer;
-    if (trace_) trace_->control(traceName_, "queryctrl", cid, nullptr, err == 0 ? &answer : nullptr, err);
+    if (trace_) trace_->control(name_, "queryctrl", cid, nullptr, err == 0 ? &answer : nullptr, err);
     return err;
 }
 
-int SimCamera::getControl(uint32_t cid, int32_t& value)
+int Camera::getControl(uint32_t cid, int32_t& value)
 {
     int32_t answer = 0;
     int err;
@@ -77,11 +85,11 @@ int SimCamera::getControl(uint32_t cid, int32_t& value)
         if (err == 0) err = model.controls().get(*lock.camera(index_), cid, answer);
     }
     if (err == 0) value = answer;
-    if (trace_) trace_->control(traceName_, "g_ctrl", cid, err == 0 ? &answer : nullptr, nullptr, err);
+    if (trace_) trace_->control(name_, "g_ctrl", cid, err == 0 ? &answer : nullptr, nullptr, err);
     return err;
 }
 
-int SimCamera::setControl(uint32_t cid, int32_t value)
+int Camera::setControl(uint32_t cid, int32_t value)
 {
     int err;
     {
@@ -90,10 +98,9 @@ int SimCamera::setControl(uint32_t cid, int32_t value)
         err = model.admit(lock, index_, true);
         if (err == 0) err = model.controls().set(*lock.camera(index_), cid, value);
     }
-    if (trace_) trace_->control(traceName_, "s_ctrl", cid, &value, nullptr, err);
+    if (trace_) trace_->control(name_, "s_ctrl", cid, &value, nullptr, err);
     return err;
 }
 
-std::unique_ptr<UvcDevice> SimCamera::reopen() const { return open(store_, index_); }
 
-} // namespace vorq::platform::sim
+} // namespace vorq::simcam

@@ -1,4 +1,4 @@
-#include "sim/SimCameraModel.h"
+#include "model/SimCameraModel.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -6,13 +6,13 @@
 #include <cstring>
 #include <ctime>
 
-#include "sim/SimSettingsUnit.h"
-#include "sim/SimStateLock.h"
-#include "sim/SimUnitContext.h"
-#include "sim/SimUpgradeUnit.h"
-#include "sim/SimZoomUnit.h"
+#include "units/SimSettingsUnit.h"
+#include "state/SimStateLock.h"
+#include "units/SimUnitContext.h"
+#include "units/SimUpgradeUnit.h"
+#include "units/SimZoomUnit.h"
 
-namespace vorq::platform::sim {
+namespace vorq::simcam {
 
 namespace {
 
@@ -71,18 +71,14 @@ const SimUnit* SimCameraModel::unit(uint8_t unitId) const
     return nullptr;
 }
 
-UvcIdentity SimCameraModel::identity(const SimCameraRecord& record, const SimCameraConfig& config, int index) const
+Identity SimCameraModel::identity(const SimCameraRecord& record, const SimCameraConfig& config, int index) const
 {
-    UvcIdentity id;
+    Identity id;
     id.card = kCard;
-    id.usb = true;
     id.vendorId = kVendorId;
     id.productId = kProductId;
     id.serial = std::string(record.serial, strnlen(record.serial, kSimTextBytes));
     id.busPath = "1-" + std::to_string(4 + index);
-    id.interfaceNumber = 0;
-    id.videoNode = "sim-cam" + std::to_string(index);
-    id.simulated = true;
     id.videoGraph = kVideoGraph;
     id.microphone = kMicrophone;
     id.audioGraph = kAudioGraph;
@@ -181,29 +177,29 @@ int SimCameraModel::xuQuery(SimUnitContext& context, uint8_t unitId, uint8_t sel
     if (length < 0) return EPIPE;
     if (!data) return EINVAL;
     switch (query) {
-    case UVC_GET_LEN:
+    case GET_LEN:
         if (size != 2) return EINVAL;
         data[0] = static_cast<uint8_t>(length & 0xFF);
         data[1] = static_cast<uint8_t>(length >> 8);
         return 0;
-    case UVC_GET_INFO:
+    case GET_INFO:
         if (size != 1) return EINVAL;
         data[0] = u->info(selector);
         return 0;
-    case UVC_GET_CUR:
+    case GET_CUR:
         if (size != length) return EINVAL;
         return u->getCurrent(selector, context, data, size);
-    case UVC_SET_CUR:
+    case SET_CUR:
         if (size != length) return EINVAL;
         return u->setCurrent(selector, context, data, size);
-    case UVC_GET_MIN:
-    case UVC_GET_MAX:
-    case UVC_GET_RES:
-    case UVC_GET_DEF:
+    case GET_MIN:
+    case GET_MAX:
+    case GET_RES:
+    case GET_DEF:
         if (size != length) return EINVAL;
         return u->getAttribute(query, selector, context, data, size);
     default: return EINVAL;
     }
 }
 
-} // namespace vorq::platform::sim
+} // namespace vorq::simcam

@@ -3,13 +3,13 @@
 #include <memory>
 #include <vector>
 
-#include "platform/UvcDevice.h"
-#include "sim/SimConfig.h"
-#include "sim/SimControlTable.h"
-#include "sim/SimStateLayout.h"
-#include "sim/SimUnit.h"
+#include "simcam/Uvc.h"
+#include "simcam/SimConfig.h"
+#include "model/SimControlTable.h"
+#include "simcam/SimStateLayout.h"
+#include "units/SimUnit.h"
 
-namespace vorq::platform::sim {
+namespace vorq::simcam {
 
 class SimStateLock;
 class SimUnitContext;
@@ -30,7 +30,7 @@ public:
     const SimUnit* unit(uint8_t unitId) const;
 
     // The identity of the camera in slot `index`, as the walk shows it now.
-    UvcIdentity identity(const SimCameraRecord& record, const SimCameraConfig& config, int index) const;
+    Identity identity(const SimCameraRecord& record, const SimCameraConfig& config, int index) const;
 
     // A fresh camera in slot `index` (record zeroed first).
     void initialiseRecord(SimCameraRecord& record, int index) const;
@@ -58,4 +58,4 @@ private:
     SimControlTable controls_;
 };
 
-} // namespace vorq::platform::sim
+} // namespace vorq::simcam

@@ -1,11 +1,11 @@
-#include "sim/SimControlTable.h"
+#include "model/SimControlTable.h"
 
 #include <linux/videodev2.h>
 
 #include <cerrno>
 #include <iterator>
 
-namespace vorq::platform::sim {
+namespace vorq::simcam {
 
 namespace {
 
@@ -117,4 +117,4 @@ int SimControlTable::set(SimCameraRecord& record, uint32_t cid, int32_t value) c
     return 0;
 }
 
-} // namespace vorq::platform::sim
+} // namespace vorq::simcam

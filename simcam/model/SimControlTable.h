@@ -3,10 +3,10 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "platform/UvcDevice.h"
-#include "sim/SimStateLayout.h"
+#include "simcam/Uvc.h"
+#include "simcam/SimStateLayout.h"
 
-namespace vorq::platform::sim {
+namespace vorq::simcam {
 
 // The camera-terminal and processing-unit controls of the simulated camera,
 // as V4L2 presents them: ranges, defaults, menus and the auto controls that
@@ -40,4 +40,4 @@ private:
     bool valid(const Control& control, int32_t value) const;
 };
 
-} // namespace vorq::platform::sim
+} // namespace vorq::simcam

@@ -1,9 +1,9 @@
-#include "sim/SimConfig.h"
+#include "simcam/SimConfig.h"
 
 #include <cerrno>
 #include <cstdlib>
 
-namespace vorq::platform::sim {
+namespace vorq::simcam {
 
 namespace {
 
@@ -157,4 +157,4 @@ bool SimConfig::lookup(const std::string& key, int camera, std::string& value, b
     return true;
 }
 
-} // namespace vorq::platform::sim
+} // namespace vorq::simcam

@@ -1,12 +1,12 @@
-#include "sim/SimStateLock.h"
+#include "state/SimStateLock.h"
 
 #include <sys/file.h>
 
 #include <cerrno>
 
-#include "sim/SimStateStore.h"
+#include "simcam/SimStateStore.h"
 
-namespace vorq::platform::sim {
+namespace vorq::simcam {
 
 SimStateLock::SimStateLock(SimStateStore& store) : store_(store), guard_(store.mutex_)
 {
@@ -50,4 +50,4 @@ const SimConfig& SimStateLock::config()
     return *config_;
 }
 
-} // namespace vorq::platform::sim
+} // namespace vorq::simcam

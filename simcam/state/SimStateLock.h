@@ -2,10 +2,10 @@
 
 #include <mutex>
 
-#include "sim/SimConfig.h"
-#include "sim/SimStateLayout.h"
+#include "simcam/SimConfig.h"
+#include "simcam/SimStateLayout.h"
 
-namespace vorq::platform::sim {
+namespace vorq::simcam {
 
 class SimStateStore;
 
@@ -38,4 +38,4 @@ private:
     const SimConfig* config_ = nullptr;
 };
 
-} // namespace vorq::platform::sim
+} // namespace vorq::simcam

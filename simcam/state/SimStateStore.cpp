@@ -1,4 +1,4 @@
-#include "sim/SimStateStore.h"
+#include "simcam/SimStateStore.h"
 
 #include <fcntl.h>
 #include <pthread.h>
@@ -15,10 +15,10 @@
 #include <cstring>
 #include <ctime>
 
-#include "sim/SimCameraModel.h"
-#include "sim/SimStateLock.h"
+#include "model/SimCameraModel.h"
+#include "state/SimStateLock.h"
 
-namespace vorq::platform::sim {
+namespace vorq::simcam {
 
 namespace {
 
@@ -549,4 +549,4 @@ int SimStateStore::removeBlob(const std::string& name)
     return ::unlink(blobPath(name).c_str()) == 0 ? 0 : errno;
 }
 
-} // namespace vorq::platform::sim
+} // namespace vorq::simcam

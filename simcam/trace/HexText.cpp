@@ -1,6 +1,6 @@
-#include "sim/HexText.h"
+#include "simcam/HexText.h"
 
-namespace vorq::platform {
+namespace vorq::simcam {
 
 namespace {
 int hexDigit(char c)
@@ -45,4 +45,4 @@ bool fromHex(const std::string& text, std::vector<uint8_t>& out)
     return true;
 }
 
-} // namespace vorq::platform
+} // namespace vorq::simcam

@@ -1,4 +1,4 @@
-#include "sim/SimTrace.h"
+#include "trace/SimTrace.h"
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -9,9 +9,11 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "sim/HexText.h"
+#include <nlohmann/json.hpp>
 
-namespace vorq::platform::sim {
+#include "simcam/HexText.h"
+
+namespace vorq::simcam {
 
 namespace {
 
@@ -25,20 +27,7 @@ std::chrono::steady_clock::time_point traceEpoch()
 
 void appendJsonString(std::string& out, const std::string& text)
 {
-    out += '"';
-    for (unsigned char c : text) {
-        if (c == '"' || c == '\\') {
-            out += '\\';
-            out += static_cast<char>(c);
-        } else if (c < 0x20) {
-            char buf[8];
-            std::snprintf(buf, sizeof buf, "\\u%04x", c);
-            out += buf;
-        } else {
-            out += static_cast<char>(c);
-        }
-    }
-    out += '"';
+    out += nlohmann::json(text).dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
 }
 
 } // namespace
@@ -84,7 +73,7 @@ void SimTrace::xuQuery(const std::string& device, uint8_t unit, uint8_t selector
     char buf[96];
     std::snprintf(buf, sizeof buf, ",\"unit\":%u,\"selector\":%u,\"query\":", unit, selector);
     line += buf;
-    appendJsonString(line, uvcQueryName(query));
+    appendJsonString(line, queryName(query));
     std::snprintf(buf, sizeof buf, ",\"size\":%u,\"data\":\"", size);
     line += buf;
     if (err == 0 && data) appendHex(line, data, size);
@@ -125,4 +114,4 @@ void SimTrace::writeLine(std::string& line)
     while (n < 0 && errno == EINTR);
 }
 
-} // namespace vorq::platform::sim
+} // namespace vorq::simcam

@@ -4,10 +4,10 @@
 #include <memory>
 #include <string>
 
-#include "platform/UvcDevice.h"
-#include "sim/SimFd.h"
+#include "simcam/Uvc.h"
+#include "simcam/SimFd.h"
 
-namespace vorq::platform::sim {
+namespace vorq::simcam {
 
 // Appends one JSON line per device-level transfer to the file that
 // VORQ_SIM_TRACE names. Lines are written whole with O_APPEND, so several
@@ -37,4 +37,4 @@ private:
     SimFd fd_;
 };
 
-} // namespace vorq::platform::sim
+} // namespace vorq::simcam

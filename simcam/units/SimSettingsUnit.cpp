@@ -1,14 +1,14 @@
-#include "sim/SimSettingsUnit.h"
+#include "units/SimSettingsUnit.h"
 
 #include <cerrno>
 #include <cstring>
 #include <iterator>
 #include <string>
 
-#include "platform/UvcDevice.h"
-#include "sim/SimUnitContext.h"
+#include "simcam/Uvc.h"
+#include "units/SimUnitContext.h"
 
-namespace vorq::platform::sim {
+namespace vorq::simcam {
 
 namespace {
 
@@ -93,10 +93,10 @@ int SimSettingsUnit::getAttribute(uint8_t query, uint8_t selector, SimUnitContex
     const ByteSetting* setting = findSetting(selector);
     if (!setting) return EPIPE;
     switch (query) {
-    case UVC_GET_MIN: data[0] = static_cast<uint8_t>(setting->minimum); return 0;
-    case UVC_GET_MAX: data[0] = static_cast<uint8_t>(setting->maximum); return 0;
-    case UVC_GET_RES: data[0] = 1; return 0;
-    case UVC_GET_DEF: data[0] = static_cast<uint8_t>(setting->defaultValue); return 0;
+    case GET_MIN: data[0] = static_cast<uint8_t>(setting->minimum); return 0;
+    case GET_MAX: data[0] = static_cast<uint8_t>(setting->maximum); return 0;
+    case GET_RES: data[0] = 1; return 0;
+    case GET_DEF: data[0] = static_cast<uint8_t>(setting->defaultValue); return 0;
     default: return EPIPE;
     }
 }
@@ -108,4 +108,4 @@ void SimSettingsUnit::factoryReset(SimCameraRecord& record) const
     for (const auto& s : kByteSettings) record.settings[s.selector] = static_cast<uint8_t>(s.defaultValue);
 }
 
-} // namespace vorq::platform::sim
+} // namespace vorq::simcam

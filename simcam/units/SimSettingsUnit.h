@@ -1,15 +1,15 @@
 #pragma once
 
-#include "sim/SimUnit.h"
+#include "units/SimUnit.h"
 
-namespace vorq::platform::sim {
+namespace vorq::simcam {
 
 // The picture and audio settings unit (id 4): one-byte controls plus the
 // 24-byte device information text.
 class SimSettingsUnit final : public SimUnit {
 public:
     static constexpr uint8_t kUnitId = 4;
-    static constexpr GUID kGuid = {0xA7A6A934, 0x3A4A, 0x4351, {0x85, 0xF4, 0x04, 0x2E, 0xF2, 0xCD, 0xCA, 0xAB}};
+    static constexpr Guid kGuid = {0xA7A6A934, 0x3A4A, 0x4351, {0x85, 0xF4, 0x04, 0x2E, 0xF2, 0xCD, 0xCA, 0xAB}};
 
     enum Selector : uint8_t {
         DeviceInfo = 9,     // read-only, "TX42:<firmware>:<serial>" NUL-padded
@@ -27,7 +27,7 @@ public:
     static constexpr uint16_t kDeviceInfoLength = 24;
 
     uint8_t unitId() const override { return kUnitId; }
-    GUID guid() const override { return kGuid; }
+    Guid guid() const override { return kGuid; }
     int controlLength(uint8_t selector, const SimUnitContext& context) const override;
     int getCurrent(uint8_t selector, SimUnitContext& context, uint8_t* data, uint16_t size) const override;
     int setCurrent(uint8_t selector, SimUnitContext& context, const uint8_t* data, uint16_t size) const override;
@@ -37,4 +37,4 @@ public:
     void factoryReset(SimCameraRecord& record) const override;
 };
 
-} // namespace vorq::platform::sim
+} // namespace vorq::simcam

@@ -1,8 +1,8 @@
-#include "sim/SimUnit.h"
+#include "units/SimUnit.h"
 
 #include <cerrno>
 
-namespace vorq::platform::sim {
+namespace vorq::simcam {
 
 SimUnit::~SimUnit() = default;
 
@@ -18,4 +18,4 @@ bool SimUnit::repair(SimCameraRecord&) const { return false; }
 
 void SimUnit::rebootCompleted(SimUnitContext&) const {}
 
-} // namespace vorq::platform::sim
+} // namespace vorq::simcam

@@ -3,10 +3,10 @@
 #include <cstdint>
 #include <type_traits>
 
-#include "platform/Guid.h"
-#include "sim/SimStateLayout.h"
+#include "simcam/Uvc.h"
+#include "simcam/SimStateLayout.h"
 
-namespace vorq::platform::sim {
+namespace vorq::simcam {
 
 class SimUnitContext;
 
@@ -21,7 +21,7 @@ public:
     virtual ~SimUnit();
 
     virtual uint8_t unitId() const = 0;
-    virtual GUID guid() const = 0;
+    virtual Guid guid() const = 0;
 
     // Byte length of the selector's control, or -1 when there is none.
     virtual int controlLength(uint8_t selector, const SimUnitContext& context) const = 0;
@@ -57,4 +57,4 @@ T& unitReservedState(SimCameraRecord& record)
     return *reinterpret_cast<T*>(record.unitReserved);
 }
 
-} // namespace vorq::platform::sim
+} // namespace vorq::simcam

@@ -1,9 +1,9 @@
-#include "sim/SimUnitContext.h"
+#include "units/SimUnitContext.h"
 
-#include "sim/SimCameraModel.h"
-#include "sim/SimStateLock.h"
+#include "model/SimCameraModel.h"
+#include "state/SimStateLock.h"
 
-namespace vorq::platform::sim {
+namespace vorq::simcam {
 
 SimUnitContext::SimUnitContext(SimStateLock& lock, int cameraIndex)
     : store_(lock.store()), record_(*lock.camera(cameraIndex)), config_(lock.config()), cameraIndex_(cameraIndex)
@@ -14,4 +14,4 @@ void SimUnitContext::scheduleReboot() { SimCameraModel::scheduleReboot(record_, 
 
 void SimUnitContext::factoryReset() { SimCameraModel::instance().factoryReset(record_); }
 
-} // namespace vorq::platform::sim
+} // namespace vorq::simcam

@@ -1,9 +1,9 @@
 #pragma once
 
-#include "sim/SimConfig.h"
-#include "sim/SimStateLayout.h"
+#include "simcam/SimConfig.h"
+#include "simcam/SimStateLayout.h"
 
-namespace vorq::platform::sim {
+namespace vorq::simcam {
 
 class SimStateLock;
 class SimStateStore;
@@ -37,4 +37,4 @@ private:
     int cameraIndex_;
 };
 
-} // namespace vorq::platform::sim
+} // namespace vorq::simcam

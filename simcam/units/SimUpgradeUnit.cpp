@@ -1,10 +1,10 @@
-#include "sim/SimUpgradeUnit.h"
+#include "units/SimUpgradeUnit.h"
 
-#include "sim/SimUnitContext.h"
-#include "sim/UpgradeDeviceProtocol.h"
-#include "sim/UpgradeDeviceSimStore.h"
+#include "units/SimUnitContext.h"
+#include "upgrade/UpgradeDeviceProtocol.h"
+#include "upgrade/UpgradeDeviceSimStore.h"
 
-namespace vorq::platform::sim {
+namespace vorq::simcam {
 
 // Each request runs the camera side of the upgrade protocol over this
 // camera's record; the protocol keeps its state in the reserved area.
@@ -35,4 +35,4 @@ void SimUpgradeUnit::rebootCompleted(SimUnitContext& context) const
     protocol.rebootCompleted();
 }
 
-} // namespace vorq::platform::sim
+} // namespace vorq::simcam

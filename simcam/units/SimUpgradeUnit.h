@@ -1,8 +1,8 @@
 #pragma once
 
-#include "sim/SimUnit.h"
+#include "units/SimUnit.h"
 
-namespace vorq::platform::sim {
+namespace vorq::simcam {
 
 // The firmware upgrade unit (id 6): the camera side of the upgrade command
 // protocol (UpgradeDeviceProtocol) over this camera's record, blobs and
@@ -10,7 +10,7 @@ namespace vorq::platform::sim {
 class SimUpgradeUnit final : public SimUnit {
 public:
     static constexpr uint8_t kUnitId = 6;
-    static constexpr GUID kGuid = {0x1B7FDAAF, 0x9F57, 0x4F6F, {0xAD, 0x21, 0x3B, 0xD9, 0x23, 0x41, 0xBB, 0x54}};
+    static constexpr Guid kGuid = {0x1B7FDAAF, 0x9F57, 0x4F6F, {0xAD, 0x21, 0x3B, 0xD9, 0x23, 0x41, 0xBB, 0x54}};
 
     enum Selector : uint8_t {
         Version = 1,        // 3 bytes
@@ -28,11 +28,11 @@ public:
     static constexpr uint8_t kProtocolVersion[3] = {1, 0, 0};
 
     uint8_t unitId() const override { return kUnitId; }
-    GUID guid() const override { return kGuid; }
+    Guid guid() const override { return kGuid; }
     int controlLength(uint8_t selector, const SimUnitContext& context) const override;
     int getCurrent(uint8_t selector, SimUnitContext& context, uint8_t* data, uint16_t size) const override;
     int setCurrent(uint8_t selector, SimUnitContext& context, const uint8_t* data, uint16_t size) const override;
     void rebootCompleted(SimUnitContext& context) const override;
 };
 
-} // namespace vorq::platform::sim
+} // namespace vorq::simcam

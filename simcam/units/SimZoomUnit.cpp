@@ -1,11 +1,11 @@
-#include "sim/SimZoomUnit.h"
+#include "units/SimZoomUnit.h"
 
 #include <cerrno>
 #include <cstring>
 
-#include "sim/SimUnitContext.h"
+#include "units/SimUnitContext.h"
 
-namespace vorq::platform::sim {
+namespace vorq::simcam {
 
 int SimZoomUnit::controlLength(uint8_t selector, const SimUnitContext&) const
 {
@@ -27,4 +27,4 @@ void SimZoomUnit::factoryReset(SimCameraRecord& record) const
     std::memset(record.zoomMotion, 0, sizeof record.zoomMotion);
 }
 
-} // namespace vorq::platform::sim
+} // namespace vorq::simcam

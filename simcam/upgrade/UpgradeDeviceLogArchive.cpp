@@ -1,11 +1,11 @@
-#include "sim/UpgradeDeviceLogArchive.h"
+#include "upgrade/UpgradeDeviceLogArchive.h"
 
 #include <cstdio>
 #include <cstring>
 
 #include <zlib.h>
 
-namespace vorq::platform::sim {
+namespace vorq::simcam {
 
 namespace {
 
@@ -67,4 +67,4 @@ std::vector<uint8_t> UpgradeDeviceLogArchive::gzip(const std::vector<uint8_t>& d
     return out;
 }
 
-} // namespace vorq::platform::sim
+} // namespace vorq::simcam

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-namespace vorq::platform::sim {
+namespace vorq::simcam {
 
 // The camera's log archive: a gzip-compressed tar holding one text file, as
 // the camera produces it after a log request.
@@ -18,4 +18,4 @@ private:
     static std::vector<uint8_t> gzip(const std::vector<uint8_t>& data);
 };
 
-} // namespace vorq::platform::sim
+} // namespace vorq::simcam

@@ -1,4 +1,4 @@
-#include "sim/UpgradeDeviceProtocol.h"
+#include "upgrade/UpgradeDeviceProtocol.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -9,11 +9,11 @@
 #include <openssl/evp.h>
 #include <zlib.h>
 
-#include "sim/UpgradeDeviceLogArchive.h"
-#include "sim/UpgradeDeviceRecords.h"
-#include "sim/UpgradeDeviceStore.h"
+#include "upgrade/UpgradeDeviceLogArchive.h"
+#include "upgrade/UpgradeDeviceRecords.h"
+#include "upgrade/UpgradeDeviceStore.h"
 
-namespace vorq::platform::sim {
+namespace vorq::simcam {
 
 namespace {
 
@@ -542,4 +542,4 @@ void UpgradeDeviceProtocol::rebootCompleted()
     s_.magic = UpgradeDeviceState::kMagic;
 }
 
-} // namespace vorq::platform::sim
+} // namespace vorq::simcam

@@ -3,9 +3,9 @@
 #include <cstdint>
 #include <string>
 
-#include "sim/UpgradeDeviceState.h"
+#include "upgrade/UpgradeDeviceState.h"
 
-namespace vorq::platform::sim {
+namespace vorq::simcam {
 
 class UpgradeDeviceStore;
 
@@ -73,4 +73,4 @@ private:
     bool loaded_ = false;
 };
 
-} // namespace vorq::platform::sim
+} // namespace vorq::simcam

@@ -1,12 +1,12 @@
-#include "sim/UpgradeDeviceRecords.h"
+#include "upgrade/UpgradeDeviceRecords.h"
 
 #include <cctype>
 #include <cstdio>
 #include <cstring>
 
-#include "sim/UpgradeDeviceStore.h"
+#include "upgrade/UpgradeDeviceStore.h"
 
-namespace vorq::platform::sim {
+namespace vorq::simcam {
 
 namespace {
 
@@ -158,4 +158,4 @@ std::string UpgradeDeviceRecords::nextFirmwareVersion(const std::string& current
     return text;
 }
 
-} // namespace vorq::platform::sim
+} // namespace vorq::simcam

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-namespace vorq::platform::sim {
+namespace vorq::simcam {
 
 class UpgradeDeviceStore;
 
@@ -41,4 +41,4 @@ private:
     UpgradeDeviceStore& store_;
 };
 
-} // namespace vorq::platform::sim
+} // namespace vorq::simcam

@@ -1,4 +1,4 @@
-#include "sim/UpgradeDeviceSimStore.h"
+#include "upgrade/UpgradeDeviceSimStore.h"
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -9,12 +9,12 @@
 #include <cstring>
 #include <ctime>
 
-#include "sim/SimCameraModel.h"
-#include "sim/SimFd.h"
-#include "sim/SimStateStore.h"
-#include "sim/SimUnitContext.h"
+#include "model/SimCameraModel.h"
+#include "simcam/SimFd.h"
+#include "simcam/SimStateStore.h"
+#include "units/SimUnitContext.h"
 
-namespace vorq::platform::sim {
+namespace vorq::simcam {
 
 namespace {
 
@@ -150,4 +150,4 @@ uint64_t UpgradeDeviceSimStore::nowMs()
 
 void UpgradeDeviceSimStore::requestReboot() { context_.scheduleReboot(); }
 
-} // namespace vorq::platform::sim
+} // namespace vorq::simcam

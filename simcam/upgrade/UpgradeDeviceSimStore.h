@@ -1,8 +1,8 @@
 #pragma once
 
-#include "sim/UpgradeDeviceStore.h"
+#include "upgrade/UpgradeDeviceStore.h"
 
-namespace vorq::platform::sim {
+namespace vorq::simcam {
 
 class SimUnitContext;
 
@@ -41,4 +41,4 @@ private:
     SimUnitContext& context_;
 };
 
-} // namespace vorq::platform::sim
+} // namespace vorq::simcam

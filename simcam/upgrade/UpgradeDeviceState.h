@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <type_traits>
 
-namespace vorq::platform::sim {
+namespace vorq::simcam {
 
 // The camera side's protocol state between two requests: plain data, kept in
 // memory that every process simulating the camera shares.
@@ -66,4 +66,4 @@ struct UpgradeDeviceState {
 
 static_assert(std::is_trivially_copyable_v<UpgradeDeviceState>, "kept as plain memory");
 
-} // namespace vorq::platform::sim
+} // namespace vorq::simcam

@@ -1,7 +1,7 @@
-#include "sim/UpgradeDeviceStore.h"
+#include "upgrade/UpgradeDeviceStore.h"
 
-namespace vorq::platform::sim {
+namespace vorq::simcam {
 
 UpgradeDeviceStore::~UpgradeDeviceStore() = default;
 
-} // namespace vorq::platform::sim
+} // namespace vorq::simcam

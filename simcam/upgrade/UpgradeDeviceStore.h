@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <string>
 
-namespace vorq::platform::sim {
+namespace vorq::simcam {
 
 // What the camera side of the upgrade protocol needs from the camera it runs
 // in: its identity and texts, its stored files, its configuration and faults,
@@ -45,4 +45,4 @@ public:
     virtual void requestReboot() = 0;
 };
 
-} // namespace vorq::platform::sim
+} // namespace vorq::simcam

@@ -3,7 +3,7 @@
 import json
 import struct
 
-# The state file's fixed layout (platform/sim/SimStateLayout.h). A change
+# The state file's fixed layout (simcam/include/simcam/SimStateLayout.h). A change
 # there bumps the layout version, which read() rejects with a clear message.
 LAYOUT_VERSION = 1
 HEADER_SIZE = 64

@@ -10,10 +10,10 @@
 
 #include "EngineFixture.h"
 #include "MemoryUpgradeStore.h"
-#include "sim/UpgradeDeviceProtocol.h"
-#include "sim/UpgradeDeviceRecords.h"
+#include "upgrade/UpgradeDeviceProtocol.h"
+#include "upgrade/UpgradeDeviceRecords.h"
 
-using vorq::platform::sim::UpgradeDeviceProtocol;
+using vorq::simcam::UpgradeDeviceProtocol;
 
 namespace fwtest {
 namespace {
@@ -197,7 +197,7 @@ TEST_F(DeviceProtocolTest, LogArchiveIsAGzippedTar)
 
 TEST_F(DeviceProtocolTest, FirmwareVersionRules)
 {
-    using vorq::platform::sim::UpgradeDeviceRecords;
+    using vorq::simcam::UpgradeDeviceRecords;
     EXPECT_EQ(UpgradeDeviceRecords::nextFirmwareVersion("1.0.3", "Lynx-A_v2.img"), "2.0.0");
     EXPECT_EQ(UpgradeDeviceRecords::nextFirmwareVersion("1.0.3", "Lynx-A_v1.4.img"), "1.4.0");
     EXPECT_EQ(UpgradeDeviceRecords::nextFirmwareVersion("1.0.3", "Lynx-A_test.img"), "1.0.4");

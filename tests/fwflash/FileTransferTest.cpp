@@ -12,7 +12,7 @@
 #include <deque>
 
 #include "EngineFixture.h"
-#include "sim/UpgradeDeviceProtocol.h"
+#include "upgrade/UpgradeDeviceProtocol.h"
 
 using testing::HasSubstr;
 using testing::Not;
@@ -174,7 +174,7 @@ TEST_F(TransferTest, ReceivedFileWithWrongDigestIsDeleted)
     bindEngine();
     camera->intercept = [&](uint8_t selector, uint8_t query, uint8_t* data, uint16_t size, int& result) {
         if (selector != 6 || query != vorq::platform::UVC_GET_CUR) return false;
-        vorq::platform::sim::UpgradeDeviceProtocol protocol(camera->store);
+        vorq::simcam::UpgradeDeviceProtocol protocol(camera->store);
         result = protocol.read(selector, data, size);
         // Damage the file data, not the information block.
         if (data[0] == 1 && le32At(std::vector<uint8_t>(data, data + 13), 5) == 4000) data[13] ^= 0xFF;

@@ -6,13 +6,13 @@
 #include <string>
 #include <vector>
 
-#include "sim/UpgradeDeviceStore.h"
+#include "upgrade/UpgradeDeviceStore.h"
 
 namespace fwtest {
 
 // The camera's store kept in memory, for the camera side of the protocol
 // without the simulator's state directory.
-class MemoryUpgradeStore final : public vorq::platform::sim::UpgradeDeviceStore {
+class MemoryUpgradeStore final : public vorq::simcam::UpgradeDeviceStore {
 public:
     std::string firmware = "1.0.3";
     std::string model = "Lynx-A";

@@ -16,8 +16,8 @@
 
 #include "EngineFixture.h"
 #include "camfw_flash/camfw_flash.h"
-#include "sim/JsonValue.h"
-#include "sim/SimStateStore.h"
+#include "sim/Json.h"
+#include "simcam/SimStateStore.h"
 
 using testing::EndsWith;
 using testing::HasSubstr;
@@ -98,13 +98,13 @@ protected:
         std::ifstream in(trace_);
         std::string line;
         while (std::getline(in, line)) {
-            vorq::platform::JsonValue value;
-            if (!vorq::platform::JsonValue::parse(line, value)) continue;
+            vorq::platform::Json value;
+            if (!vorq::platform::parseJson(line, value)) continue;
             TraceEntry e;
-            if (const auto* v = value.find("selector")) e.selector = static_cast<int>(v->asInt());
-            if (const auto* v = value.find("query")) e.query = v->asString();
-            if (const auto* v = value.find("data")) e.data = fromHex(v->asString());
-            if (const auto* v = value.find("errno")) e.err = static_cast<int>(v->asInt());
+            e.selector = static_cast<int>(value.value("selector", int64_t{0}));
+            e.query = value.value("query", std::string());
+            e.data = fromHex(value.value("data", std::string()));
+            e.err = static_cast<int>(value.value("errno", int64_t{0}));
             entries.push_back(std::move(e));
         }
         return entries;
@@ -112,7 +112,7 @@ protected:
 
     std::string firmware()
     {
-        auto store = vorq::platform::sim::SimStateStore::open(state_);
+        auto store = vorq::simcam::SimStateStore::open(state_);
         return store ? store->firmwareVersion(0) : std::string();
     }
 
@@ -188,7 +188,7 @@ TEST_F(SimUpgradeTest, ImageUpgradeAsTheCameraSawIt)
 
 TEST_F(SimUpgradeTest, FilesAndSerialNumber)
 {
-    auto store = vorq::platform::sim::SimStateStore::open(state_);
+    auto store = vorq::simcam::SimStateStore::open(state_);
     ASSERT_TRUE(store);
     const std::vector<uint8_t> calibration(9000, 0x3C);
     ASSERT_EQ(store->writeBlob("calib.bin", calibration), 0);
@@ -273,7 +273,7 @@ TEST_F(SimUpgradeTest, FaultsEndWithTheirMessages)
 
     // A camera that never gets a stored file ready is given up on.
     useStateDirectory("busy-upload", "endless_busy=1\nendless_busy_command=36\n");
-    auto store = vorq::platform::sim::SimStateStore::open(state_);
+    auto store = vorq::simcam::SimStateStore::open(state_);
     ASSERT_TRUE(store);
     ASSERT_EQ(store->writeBlob("calib.bin", std::vector<uint8_t>(10, 1)), 0);
     class QuickTimeClock final : public fwflash::UpgradeClock {

@@ -4,9 +4,9 @@
 #include <cstring>
 
 #include "fwflash/UpgradeProtocol.h"
-#include "sim/UpgradeDeviceProtocol.h"
+#include "upgrade/UpgradeDeviceProtocol.h"
 
-using vorq::platform::sim::UpgradeDeviceProtocol;
+using vorq::simcam::UpgradeDeviceProtocol;
 
 namespace fwtest {
 

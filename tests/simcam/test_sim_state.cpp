@@ -14,14 +14,14 @@
 #include <vector>
 
 #include "SimTestDirectory.h"
-#include "sim/SimConfig.h"
-#include "sim/SimStateLock.h"
-#include "sim/SimStateStore.h"
+#include "simcam/SimConfig.h"
+#include "state/SimStateLock.h"
+#include "simcam/SimStateStore.h"
 
 using namespace vorq::platform;
-using vorq::platform::sim::SimConfig;
-using vorq::platform::sim::SimStateLock;
-using vorq::platform::sim::SimStateStore;
+using vorq::simcam::SimConfig;
+using vorq::simcam::SimStateLock;
+using vorq::simcam::SimStateStore;
 
 namespace {
 

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-namespace vorq::platform {
+namespace vorq::simcam {
 
 // Bytes as lower-case hex, the way the trace and the external-device
 // protocol carry them.
@@ -15,4 +15,4 @@ std::string toHex(const uint8_t* data, size_t size);
 // unspecified.
 bool fromHex(const std::string& text, std::vector<uint8_t>& out);
 
-} // namespace vorq::platform
+} // namespace vorq::simcam

@@ -4,9 +4,9 @@
 #include <map>
 #include <string>
 
-#include "sim/SimStateLayout.h"
+#include "simcam/SimStateLayout.h"
 
-namespace vorq::platform::sim {
+namespace vorq::simcam {
 
 // What sim.conf says about one camera: "camN.key" overrides "key".
 struct SimCameraConfig {
@@ -47,4 +47,4 @@ private:
     std::map<std::string, std::string> values_;
 };
 
-} // namespace vorq::platform::sim
+} // namespace vorq::simcam

@@ -4,7 +4,7 @@
 
 #include <utility>
 
-namespace vorq::platform::sim {
+namespace vorq::simcam {
 
 // Owns one file descriptor and closes it when it goes.
 class SimFd {
@@ -33,4 +33,4 @@ private:
     int fd_ = -1;
 };
 
-} // namespace vorq::platform::sim
+} // namespace vorq::simcam

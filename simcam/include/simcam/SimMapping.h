@@ -5,7 +5,7 @@
 #include <cstddef>
 #include <utility>
 
-namespace vorq::platform::sim {
+namespace vorq::simcam {
 
 // Owns one shared memory mapping of a file.
 class SimMapping {
@@ -44,4 +44,4 @@ private:
     size_t size_ = 0;
 };
 
-} // namespace vorq::platform::sim
+} // namespace vorq::simcam

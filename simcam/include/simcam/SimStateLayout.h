@@ -9,7 +9,7 @@
 #include <cstdint>
 #include <type_traits>
 
-namespace vorq::platform::sim {
+namespace vorq::simcam {
 
 inline constexpr uint32_t kSimLayoutVersion = 1;
 inline constexpr char kSimStateMagic[8] = {'V', 'O', 'R', 'Q', 'S', 'I', 'M', '\0'};
@@ -74,4 +74,4 @@ struct SimStateFile {
 static_assert(std::is_trivially_copyable_v<SimStateFile> && std::is_standard_layout_v<SimStateFile>,
               "the state file is plain memory");
 
-} // namespace vorq::platform::sim
+} // namespace vorq::simcam

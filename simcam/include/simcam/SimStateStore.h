@@ -7,12 +7,12 @@
 #include <string>
 #include <vector>
 
-#include "sim/SimConfig.h"
-#include "sim/SimFd.h"
-#include "sim/SimMapping.h"
-#include "sim/SimStateLayout.h"
+#include "simcam/SimConfig.h"
+#include "simcam/SimFd.h"
+#include "simcam/SimMapping.h"
+#include "simcam/SimStateLayout.h"
 
-namespace vorq::platform::sim {
+namespace vorq::simcam {
 
 // The simulator's state directory, shared by every process that simulates
 // the same cameras:
@@ -124,4 +124,4 @@ private:
     bool configLoaded_ = false;
 };
 
-} // namespace vorq::platform::sim
+} // namespace vorq::simcam

@@ -30,7 +30,7 @@ constexpr uint32_t kContrast = 9963777;
 FakeDeviceServer::Handler scripted(std::vector<Reply> replies)
 {
     auto next = std::make_shared<size_t>(0);
-    return [replies = std::move(replies), next](const JsonValue&) {
+    return [replies = std::move(replies), next](const Json&) {
         return *next < replies.size() ? replies[(*next)++] : FakeDeviceServer::send(R"({"errno":22})");
     };
 }
@@ -145,10 +145,10 @@ TEST_F(ExternalDevice, FailedListGivesNoCamerasAndSaysWhy)
 TEST_F(ExternalDevice, XuRequestsCarryExactFieldsAndHex)
 {
     std::string stored;
-    FakeDeviceServer server([&stored](const JsonValue& r) {
-        const std::string q = r.find("query")->asString();
+    FakeDeviceServer server([&stored](const Json& r) {
+        const std::string q = r.value("query", std::string());
         if (q == "SET_CUR") {
-            stored = r.find("data")->asString();
+            stored = r.value("data", std::string());
             return FakeDeviceServer::send(R"({"errno":0})");
         }
         if (q == "GET_CUR") return FakeDeviceServer::send(R"({"errno":0,"data":")" + stored + "\"}");
@@ -300,12 +300,12 @@ TEST_F(ExternalDevice, SilentDeviceTimesOutAndItsLateAnswerIsNeverTaken)
 {
     ::setenv("VORQ_SIM_TIMEOUT_MS", "200", 1);
     std::atomic<int> seen{0};
-    FakeDeviceServer server([&seen](const JsonValue& r) {
-        if (r.find("op")->asString() == "list")
+    FakeDeviceServer server([&seen](const Json& r) {
+        if (r.value("op", std::string()) == "list")
             return FakeDeviceServer::send(R"({"devices":[{"id":"cam0","card":"TELDORA TX42","vid":1,"pid":2}]})");
         // The first control request is never answered on its connection.
         if (seen++ == 0) return FakeDeviceServer::silent();
-        return FakeDeviceServer::send(R"({"errno":0,"value":)" + std::to_string(r.find("cid")->asInt()) + "}");
+        return FakeDeviceServer::send(R"({"errno":0,"value":)" + std::to_string(r.value("cid", int64_t{0})) + "}");
     });
     DeviceList cameras = enumerateExternalCameras(server.path());
     ASSERT_EQ(cameras.size(), 1u);
@@ -362,9 +362,10 @@ TEST_F(ExternalDevice, UnreachableDeviceGivesEnodev)
     FakeDeviceServer server(scripted({}));
     server.setCloseOnAccept(true);
     ExternalConnection connection(server.path(), 5000);
-    JsonValue request = JsonValue::object();
-    request.set("op", "xu").set("data", std::string(4 << 20, 'a'));
-    JsonValue reply;
+    Json request = Json::object();
+    request["op"] = "xu";
+    request["data"] = std::string(4 << 20, 'a');
+    Json reply;
     testing::internal::CaptureStderr();
     EXPECT_EQ(connection.request(request, reply), ENODEV);
     EXPECT_NE(testing::internal::GetCapturedStderr().find("the device closed the connection"), std::string::npos);
@@ -386,9 +387,9 @@ TEST_F(ExternalDevice, ConnectingToAListenerThatNeverAcceptsIsBounded)
     ASSERT_EQ(::connect(first, reinterpret_cast<sockaddr*>(&addr), sizeof addr), 0);
 
     ExternalConnection connection(path, 200);
-    JsonValue reply;
+    Json reply;
     testing::internal::CaptureStderr();
-    EXPECT_EQ(connection.request(JsonValue::object().set("op", "list"), reply), ETIMEDOUT);
+    EXPECT_EQ(connection.request(Json{{"op", "list"}}, reply), ETIMEDOUT);
     EXPECT_NE(testing::internal::GetCapturedStderr().find("no answer within 200 ms"), std::string::npos);
     ::close(first);
     ::close(listener);
@@ -414,9 +415,9 @@ TEST_F(ExternalDevice, ReopenedDeviceHasItsOwnConnection)
 {
     const std::string listed = R"({"devices":[{"id":"cam0","card":"TELDORA TX42","vid":40747,"pid":66,)"
                                R"("serial":"SN1","busy":true,"units":[{"unit":4,"guid":"{00000000-0000-0000-0000-000000000000}"}]}]})";
-    FakeDeviceServer server([&listed](const JsonValue& r) {
-        if (r.find("op")->asString() == "list") return FakeDeviceServer::send(listed);
-        return FakeDeviceServer::send(R"({"errno":0,"value":)" + std::to_string(r.find("cid")->asInt()) + "}");
+    FakeDeviceServer server([&listed](const Json& r) {
+        if (r.value("op", std::string()) == "list") return FakeDeviceServer::send(listed);
+        return FakeDeviceServer::send(R"({"errno":0,"value":)" + std::to_string(r.value("cid", int64_t{0})) + "}");
     });
     UvcIdentity identity;
     identity.card = "TELDORA TX42";
@@ -453,7 +454,7 @@ TEST_F(ExternalDevice, ReopenedDeviceHasItsOwnConnection)
 TEST_F(ExternalDevice, ReopenGivesNothingOnceTheCameraIsGoneOrAnother)
 {
     auto listing = std::make_shared<std::string>(R"({"devices":[]})");
-    FakeDeviceServer server([listing](const JsonValue&) { return FakeDeviceServer::send(*listing); });
+    FakeDeviceServer server([listing](const Json&) { return FakeDeviceServer::send(*listing); });
     UvcIdentity identity;
     identity.vendorId = 0x9f2b;
     identity.productId = 0x0042;

@@ -11,7 +11,7 @@
 #include <cstring>
 #include <map>
 
-using vorq::platform::JsonValue;
+using vorq::platform::Json;
 
 FakeDeviceServer::FakeDeviceServer(Handler handler) : handler_(std::move(handler))
 {
@@ -97,8 +97,8 @@ bool FakeDeviceServer::handleClient(int fd, std::string& buffer)
             std::lock_guard<std::mutex> lock(mutex_);
             requests_.push_back(line);
         }
-        JsonValue request;
-        JsonValue::parse(line, request);
+        Json request;
+        vorq::platform::parseJson(line, request);
         Reply reply = handler_(request);
         if (reply.kind == Reply::Close) return false;
         if (reply.kind == Reply::Silent) continue;

@@ -7,7 +7,7 @@
 #include <thread>
 #include <vector>
 
-#include "sim/JsonValue.h"
+#include "sim/Json.h"
 
 // A scripted external device for the tests: listens on a Unix socket in a
 // fresh temporary directory, hands every request line to the handler on its
@@ -23,7 +23,7 @@ public:
     static Reply silent() { return {Reply::Silent, {}}; }
 
     // `request` is the parsed line (null when it was no valid JSON).
-    using Handler = std::function<Reply(const vorq::platform::JsonValue& request)>;
+    using Handler = std::function<Reply(const vorq::platform::Json& request)>;
 
     explicit FakeDeviceServer(Handler handler);
     ~FakeDeviceServer();

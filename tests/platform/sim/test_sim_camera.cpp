@@ -8,12 +8,12 @@
 #include <vector>
 
 #include "SimTestDirectory.h"
-#include "sim/SimStateLock.h"
-#include "sim/SimStateStore.h"
+#include "state/SimStateLock.h"
+#include "simcam/SimStateStore.h"
 
 using namespace vorq::platform;
-using vorq::platform::sim::SimStateLock;
-using vorq::platform::sim::SimStateStore;
+using vorq::simcam::SimStateLock;
+using vorq::simcam::SimStateStore;
 
 namespace {
 

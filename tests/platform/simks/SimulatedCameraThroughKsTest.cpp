@@ -11,11 +11,11 @@
 
 #include <gtest/gtest.h>
 
-#include "../sim/SimTestDirectory.h"
+#include "../../simcam/SimTestDirectory.h"
 #include "platform/ComPtr.h"
 #include "platform/DirectShow.h"
 #include "platform/VideoInputs.h"
-#include "sim/SimStateStore.h"
+#include "simcam/SimStateStore.h"
 
 using vorq::platform::hresultFromErrno;
 
@@ -32,7 +32,7 @@ protected:
         setenv("VORQ_SIM", dir_.path().c_str(), 1);
         unsetenv("VORQ_SIM_SOCKET");
         unsetenv("VORQ_SIM_TRACE");
-        store_ = vorq::platform::sim::SimStateStore::open(dir_.path());
+        store_ = vorq::simcam::SimStateStore::open(dir_.path());
         ASSERT_TRUE(store_);
     }
     void TearDown() override { unsetenv("VORQ_SIM"); }
@@ -74,7 +74,7 @@ protected:
     }
 
     SimTestDirectory dir_;
-    std::shared_ptr<vorq::platform::sim::SimStateStore> store_;
+    std::shared_ptr<vorq::simcam::SimStateStore> store_;
 };
 
 TEST_F(SimulatedCameraThroughKs, AWriteInOneProcessIsReadInAnother)
