@@ -35,10 +35,11 @@ int64_t realtimeNs()
     return static_cast<int64_t>(ts.tv_sec) * 1000000000 + ts.tv_nsec;
 }
 
-void putText(char (&field)[kSimTextBytes], const std::string& text)
+template <size_t N>
+void putText(char (&field)[N], const std::string& text)
 {
-    std::memset(field, 0, kSimTextBytes);
-    std::memcpy(field, text.data(), std::min(text.size(), kSimTextBytes - 1));
+    std::memset(field, 0, N);
+    std::memcpy(field, text.data(), std::min(text.size(), N - 1));
 }
 
 std::string defaultSerial(int index)
@@ -77,7 +78,7 @@ Identity SimCameraModel::identity(const SimCameraRecord& record, const SimCamera
     id.card = kCard;
     id.vendorId = kVendorId;
     id.productId = kProductId;
-    id.serial = std::string(record.serial, strnlen(record.serial, kSimTextBytes));
+    id.serial = std::string(record.serial, strnlen(record.serial, kSimSerialBytes));
     id.busPath = "1-" + std::to_string(4 + index);
     id.videoGraph = kVideoGraph;
     id.microphone = kMicrophone;
@@ -100,8 +101,8 @@ void SimCameraModel::initialiseRecord(SimCameraRecord& record, int index) const
 bool SimCameraModel::repairRecord(SimCameraRecord& record, int index) const
 {
     bool changed = false;
-    auto text = [&](char (&field)[kSimTextBytes], const std::string& fallback) {
-        if (strnlen(field, kSimTextBytes) == kSimTextBytes) {
+    auto text = [&](auto& field, const std::string& fallback) {
+        if (strnlen(field, sizeof field) == sizeof field) {
             putText(field, fallback);
             changed = true;
         }

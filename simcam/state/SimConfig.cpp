@@ -128,7 +128,7 @@ SimConfig SimConfig::parse(const std::string& text, std::string* diagnostics)
         read.flag("short_reads", c.shortReads);
         read.integer("slow_flash_ms", 0, 3600 * 1000, c.slowFlashMs);
         read.integer("flash_poll_ms", 0, 3600 * 1000, c.flashPollMs);
-        read.integer("package_size", 1, 65535, c.packageSize);
+        read.integer("package_size", kMinPackageSize, 65535, c.packageSize);
     }
     return config;
 }

@@ -451,23 +451,25 @@ bool SimStateStore::isPresent(int camera)
     return lock.status() == 0 && SimCameraModel::instance().admit(lock, camera, false) == 0;
 }
 
-std::string SimStateStore::readText(int camera, const char (SimCameraRecord::*field)[kSimTextBytes])
+template <size_t N>
+std::string SimStateStore::readText(int camera, const char (SimCameraRecord::*field)[N])
 {
     SimStateLock lock(*this);
     SimCameraRecord* record = lock.camera(camera);
     if (!record) return {};
     const char* text = record->*field;
-    return std::string(text, strnlen(text, kSimTextBytes));
+    return std::string(text, strnlen(text, N));
 }
 
-int SimStateStore::writeText(int camera, const std::string& text, char (SimCameraRecord::*field)[kSimTextBytes])
+template <size_t N>
+int SimStateStore::writeText(int camera, const std::string& text, char (SimCameraRecord::*field)[N])
 {
-    if (text.size() >= kSimTextBytes || text.find('\0') != std::string::npos) return EINVAL;
+    if (text.size() >= N || text.find('\0') != std::string::npos) return EINVAL;
     SimStateLock lock(*this);
     if (lock.status()) return lock.status();
     SimCameraRecord* record = lock.camera(camera);
     if (!record) return EINVAL;
-    std::memset(record->*field, 0, kSimTextBytes);
+    std::memset(record->*field, 0, N);
     std::memcpy(record->*field, text.data(), text.size());
     return 0;
 }

@@ -57,7 +57,7 @@ int SimSettingsUnit::getCurrent(uint8_t selector, SimUnitContext& context, uint8
     const SimCameraRecord& record = context.camera();
     if (selector == DeviceInfo) {
         std::string text = "TX42:" + std::string(record.firmwareVersion, strnlen(record.firmwareVersion, kSimTextBytes)) +
-                           ":" + std::string(record.serial, strnlen(record.serial, kSimTextBytes));
+                           ":" + std::string(record.serial, strnlen(record.serial, kSimSerialBytes));
         // Always NUL-terminated: a long text is cut, never left open.
         if (text.size() > size - 1u) text.resize(size - 1u);
         std::memset(data, 0, size);

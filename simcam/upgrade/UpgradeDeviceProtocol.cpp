@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <memory>
 #include <vector>
@@ -113,14 +114,37 @@ void UpgradeDeviceProtocol::load()
     size_t size = 0;
     uint8_t* area = store_.protocolState(size);
     if (area && size >= sizeof s_) std::memcpy(&s_, area, sizeof s_);
-    if (s_.magic != UpgradeDeviceState::kMagic || s_.phase > UpgradeDeviceState::Failed) {
+    if (s_.magic != UpgradeDeviceState::kMagic) {
+        // First use: nothing saved yet.
+        s_ = UpgradeDeviceState{};
+        s_.magic = UpgradeDeviceState::kMagic;
+    } else if (const std::string damage = damagedField(); !damage.empty()) {
+        // Every count indexes one of the arrays: one out of bounds would make
+        // the next packet read or write past it.
+        std::fprintf(stderr, "vorq-sim: the saved upgrade state is damaged (%s); starting afresh\n", damage.c_str());
         s_ = UpgradeDeviceState{};
         s_.magic = UpgradeDeviceState::kMagic;
     }
     // Texts read from shared memory always end inside their fields.
     s_.fileName[sizeof s_.fileName - 1] = '\0';
     s_.pendingFirmware[sizeof s_.pendingFirmware - 1] = '\0';
-    if (s_.recordLength > sizeof s_.record) s_.recordLength = 0;
+}
+
+std::string UpgradeDeviceProtocol::damagedField() const
+{
+    auto over = [](const char* what, uint64_t value, uint64_t limit) {
+        return what + (" " + std::to_string(value)) + " > " + std::to_string(limit);
+    };
+    if (s_.phase > UpgradeDeviceState::Failed) return over("phase", s_.phase, UpgradeDeviceState::Failed);
+    if (s_.infoCount > kInfoSize) return over("information count", s_.infoCount, kInfoSize);
+    if (s_.fileCount > s_.fileSize) return over("file count", s_.fileCount, s_.fileSize);
+    if (s_.recordLength > sizeof s_.record) return over("record length", s_.recordLength, sizeof s_.record);
+    if (s_.recordSent > s_.recordLength) return over("record progress", s_.recordSent, s_.recordLength);
+    if (s_.serialHeaderCount > kSerialHeaderSize)
+        return over("serial-number header count", s_.serialHeaderCount, kSerialHeaderSize);
+    if (s_.serialCount > kSerialBlockSize) return over("serial-number count", s_.serialCount, kSerialBlockSize);
+    if (s_.flashWritten > s_.flashTotal) return over("flash progress", s_.flashWritten, s_.flashTotal);
+    return {};
 }
 
 int UpgradeDeviceProtocol::controlLength(uint8_t selector, uint32_t packageSize)
@@ -196,6 +220,8 @@ int UpgradeDeviceProtocol::read(uint8_t selector, uint8_t* data, uint16_t size)
     case ErrorStatus: data[0] = readErrorStatus(); return 0;
     case State: std::memcpy(data, s_.state, sizeof s_.state); return 0;
     case Data:
+        // A data control too short for a packet header carries no packet.
+        if (size < kHeaderSize) return EPIPE;
         // What the kernel reports for a short USB transfer.
         if (store_.configNumber("short_reads", 0)) return EIO;
         readData(data, size);
@@ -211,7 +237,10 @@ int UpgradeDeviceProtocol::write(uint8_t selector, const uint8_t* data, uint16_t
     if (length < 0 || size != length || !data) return EINVAL;
     switch (selector) {
     case State: setState(data); return 0;
-    case Data: writeData(data); return 0;
+    case Data:
+        if (size < kHeaderSize) return EPIPE;
+        writeData(data);
+        return 0;
     case Log:
         if (data[0] == 4) writeLogArchive();
         else s_.errorStatus = StatusState;

@@ -37,6 +37,7 @@ public:
     static int controlLength(uint8_t selector, uint32_t packageSize);
 
     // GET_CUR and SET_CUR with exactly controlLength() bytes; 0 or an errno.
+    // A data control shorter than a packet header (13 bytes) stalls (EPIPE).
     int read(uint8_t selector, uint8_t* data, uint16_t size);
     int write(uint8_t selector, const uint8_t* data, uint16_t size);
 
@@ -48,6 +49,8 @@ public:
 
 private:
     void load();
+    // What makes a saved state unusable; empty when nothing does.
+    std::string damagedField() const;
     void resetTransfer();
     void fail(uint8_t status);
     bool faultAt(const char* step) const;

@@ -18,12 +18,17 @@ namespace vorq::simcam {
 
 namespace {
 
-std::string text(const char (&field)[kSimTextBytes]) { return std::string(field, strnlen(field, kSimTextBytes)); }
-
-int putText(char (&field)[kSimTextBytes], const std::string& value)
+template <size_t N>
+std::string text(const char (&field)[N])
 {
-    if (value.size() >= kSimTextBytes) return EINVAL;
-    std::memset(field, 0, kSimTextBytes);
+    return std::string(field, strnlen(field, N));
+}
+
+template <size_t N>
+int putText(char (&field)[N], const std::string& value)
+{
+    if (value.size() >= N) return EINVAL;
+    std::memset(field, 0, N);
     std::memcpy(field, value.data(), value.size());
     return 0;
 }

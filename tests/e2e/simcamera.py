@@ -5,9 +5,9 @@ import struct
 
 # The state file's fixed layout (simcam/include/simcam/SimStateLayout.h). A change
 # there bumps the layout version, which read() rejects with a clear message.
-LAYOUT_VERSION = 1
+LAYOUT_VERSION = 2
 HEADER_SIZE = 64
-RECORD_SIZE = 33080
+RECORD_SIZE = 33144
 TEXT_BYTES = 32
 OFF_FIRMWARE = 32
 OFF_REBOOTING = 104

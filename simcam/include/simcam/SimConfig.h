@@ -28,6 +28,8 @@ class SimConfig {
 public:
     static constexpr int kDefaultCameras = 1;
     static constexpr int kDefaultPackageSize = 3085;
+    // The data control carries at least an upgrade packet's header.
+    static constexpr int kMinPackageSize = 13;
 
     // Problems (malformed lines, bad numbers) are appended to diagnostics, one
     // line each; the affected key keeps its default.

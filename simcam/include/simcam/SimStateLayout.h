@@ -11,10 +11,12 @@
 
 namespace vorq::simcam {
 
-inline constexpr uint32_t kSimLayoutVersion = 1;
+inline constexpr uint32_t kSimLayoutVersion = 2;
 inline constexpr char kSimStateMagic[8] = {'V', 'O', 'R', 'Q', 'S', 'I', 'M', '\0'};
 inline constexpr int kSimMaxCameras = 4;
 inline constexpr size_t kSimTextBytes = 32;
+// The serial-number block of the upgrade unit carries up to 63 characters.
+inline constexpr size_t kSimSerialBytes = 64;
 inline constexpr size_t kSimSettingSlots = 32;
 inline constexpr size_t kSimControlSlots = 32;
 // Room for the upgrade unit's own protocol state (records, packet buffers).
@@ -40,8 +42,8 @@ struct SimStateHeader {
 static_assert(sizeof(SimStateHeader) == 64, "state header layout");
 
 struct SimCameraRecord {
+    char unused0[kSimTextBytes];
     // NUL-terminated texts.
-    char serial[kSimTextBytes];
     char firmwareVersion[kSimTextBytes];
     char modelText[kSimTextBytes];
     // CLOCK_REALTIME, since every process compares against it.
@@ -63,8 +65,10 @@ struct SimCameraRecord {
     int32_t controls[kSimControlSlots];
     // Owned by the upgrade unit, 8-byte aligned.
     alignas(8) uint8_t unitReserved[kSimUnitReservedBytes];
+    // NUL-terminated.
+    char serial[kSimSerialBytes];
 };
-static_assert(sizeof(SimCameraRecord) == 33080, "camera record layout");
+static_assert(sizeof(SimCameraRecord) == 33144, "camera record layout");
 static_assert(offsetof(SimCameraRecord, unitReserved) % 8 == 0, "reserved area alignment");
 
 struct SimStateFile {

@@ -93,8 +93,10 @@ private:
     const SimConfig& refreshConfigLocked();
     int writeConfigLocked(const std::string& text);
     std::string readConfigText() const;
-    int writeText(int camera, const std::string& text, char (SimCameraRecord::*field)[kSimTextBytes]);
-    std::string readText(int camera, const char (SimCameraRecord::*field)[kSimTextBytes]);
+    template <size_t N>
+    int writeText(int camera, const std::string& text, char (SimCameraRecord::*field)[N]);
+    template <size_t N>
+    std::string readText(int camera, const char (SimCameraRecord::*field)[N]);
 
     struct ConfigStamp {
         bool exists = false;
