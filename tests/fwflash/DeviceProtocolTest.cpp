@@ -12,6 +12,8 @@
 #include "MemoryUpgradeStore.h"
 #include "upgrade/UpgradeDeviceProtocol.h"
 #include "upgrade/UpgradeDeviceRecords.h"
+#include "upgrade/UpgradeDeviceState.h"
+#include <cstddef>
 
 using vorq::simcam::UpgradeDeviceProtocol;
 
@@ -135,6 +137,53 @@ TEST_F(DeviceProtocolTest, ReceptionRefusesWhatDoesNotFit)
     write(6, packet(1, 0, 10, content));
     EXPECT_EQ(status(), 0);
     EXPECT_EQ(store.files["a.bin"], content);
+}
+
+TEST_F(DeviceProtocolTest, DataControlShorterThanAPacketHeaderIsRefused)
+{
+    arm(35);
+    store.package = 8;
+    std::vector<uint8_t> shortPacket(8, 0xFF);
+    UpgradeDeviceProtocol protocol(store);
+    EXPECT_EQ(protocol.write(6, shortPacket.data(), 8), EPIPE);
+    EXPECT_EQ(protocol.read(6, shortPacket.data(), 8), EPIPE);
+    EXPECT_EQ(shortPacket, std::vector<uint8_t>(8, 0xFF));
+}
+
+TEST_F(DeviceProtocolTest, DamagedSavedStateStartsAfresh)
+{
+    using vorq::simcam::UpgradeDeviceState;
+    struct Damage {
+        size_t offset;
+        uint32_t value;
+        uint8_t command; // armed before the damage, so the count is in use
+    };
+    const Damage damages[] = {
+        {offsetof(UpgradeDeviceState, infoCount), 9999, 36},
+        {offsetof(UpgradeDeviceState, fileCount), 70000, 35},
+        {offsetof(UpgradeDeviceState, recordLength), 4096, 42},
+        {offsetof(UpgradeDeviceState, recordSent), 200, 42},
+        {offsetof(UpgradeDeviceState, serialHeaderCount), 300, 40},
+        {offsetof(UpgradeDeviceState, serialCount), 300, 40},
+    };
+    store.files["calib.bin"] = std::vector<uint8_t>(100, 7);
+    for (const Damage& d : damages) {
+        SCOPED_TRACE(d.offset);
+        arm(d.command);
+        if (d.command == 36) {
+            write(6, packet(0, 0, 165, infoBlock("calib.bin", store.files["calib.bin"])));
+            ASSERT_EQ(status(), 0);
+        }
+        std::memcpy(store.state.data() + d.offset, &d.value, sizeof d.value);
+
+        testing::internal::CaptureStderr();
+        read(6);
+        write(6, packet(1, 0, 64, std::vector<uint8_t>(64, 0x41)));
+        EXPECT_NE(testing::internal::GetCapturedStderr().find("saved upgrade state is damaged"), std::string::npos);
+        // Started afresh: nothing armed, and the stray packet was refused.
+        EXPECT_EQ(read(5)[0], 0);
+        EXPECT_EQ(status(), 16);
+    }
 }
 
 TEST_F(DeviceProtocolTest, ImageFlashAndReboot)

@@ -207,6 +207,17 @@ TEST_F(SimUpgradeTest, FilesAndSerialNumber)
     EXPECT_EQ(access("logs/vorq_log.tar.gz", R_OK), 0);
 }
 
+TEST_F(SimUpgradeTest, SerialNumbersFillTheWholeBlock)
+{
+    auto store = vorq::simcam::SimStateStore::open(state_);
+    ASSERT_TRUE(store);
+    for (size_t length : {31u, 32u, 63u}) {
+        const std::string serial = "SN" + std::string(length - 2, static_cast<char>('A' + length % 26));
+        EXPECT_THAT(run(2, "-S", serial.c_str(), "-I", "0"), EndsWith("\n\nexit\n")) << length;
+        EXPECT_EQ(store->serialNumber(0), serial);
+    }
+}
+
 TEST_F(SimUpgradeTest, UnplugDuringEachStage)
 {
     // A clean run tells at which transfer each stage starts.

@@ -66,7 +66,8 @@ TEST(SimConfigTest, ParsesKeysCommentsOverridesAndBadValues)
                                    "reboot_ms=abc\n"
                                    "package_size=99999\n"
                                    "no equals sign\n"
-                                   "future_key=hello\n",
+                                   "future_key=hello\n"
+                                   "cam1.package_size=8\n",
                                    &diagnostics);
     EXPECT_EQ(c.cameras(), 3);
     EXPECT_TRUE(c.camera(0).busy);
@@ -74,6 +75,7 @@ TEST(SimConfigTest, ParsesKeysCommentsOverridesAndBadValues)
     EXPECT_FALSE(c.camera(2).busy);
     EXPECT_EQ(c.camera(0).rebootMs, 3000) << "a bad number keeps the default";
     EXPECT_EQ(c.camera(0).packageSize, 65535) << "out of range is clamped";
+    EXPECT_EQ(c.camera(1).packageSize, 13) << "the data control holds at least a packet header";
     EXPECT_EQ(c.camera(0).unplugAfter, -1);
     std::string value;
     EXPECT_TRUE(c.lookup("future_key", 1, value));
