@@ -1,10 +1,17 @@
 #include "platform/UvcDevice.h"
 
+#include <cerrno>
 #include <cstdio>
 
 namespace vorq::platform {
 
 UvcDevice::~UvcDevice() = default;
+
+int UvcDevice::captureModes(std::vector<CaptureMode>& modes)
+{
+    modes.clear();
+    return ENOTTY;
+}
 
 namespace {
 struct QueryName {

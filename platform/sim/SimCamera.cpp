@@ -1,5 +1,7 @@
 #include "sim/SimCamera.h"
 
+#include "platform/CaptureModes.h"
+
 #include "sim/SimCameraModel.h"
 #include "sim/SimStateLock.h"
 #include "sim/SimStateStore.h"
@@ -33,6 +35,12 @@ SimCamera::SimCamera(std::shared_ptr<SimStateStore> store, int index, UvcIdentit
 const std::vector<ExtensionUnit>& SimCamera::extensionUnits() const
 {
     return SimCameraModel::instance().extensionUnits();
+}
+
+int SimCamera::captureModes(std::vector<CaptureMode>& modes)
+{
+    modes = CaptureModes::simulatedModes();
+    return 0;
 }
 
 int SimCamera::xuQuery(uint8_t unit, uint8_t selector, uint8_t query, uint8_t* data, uint16_t size)
