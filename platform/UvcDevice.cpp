@@ -7,6 +7,8 @@ namespace vorq::platform {
 
 UvcDevice::~UvcDevice() = default;
 
+int UvcDevice::queryMenu(uint32_t, uint32_t) { return ENOTTY; }
+
 int UvcDevice::captureModes(std::vector<CaptureMode>& modes)
 {
     modes.clear();

@@ -100,6 +100,16 @@ int V4l2UvcDevice::setControl(uint32_t cid, int32_t value)
     return kernel_->ioctl(fd, VIDIOC_S_CTRL, &c);
 }
 
+int V4l2UvcDevice::queryMenu(uint32_t cid, uint32_t index)
+{
+    int fd = -1;
+    if (int r = node(fd)) return r;
+    v4l2_querymenu q{};
+    q.id = cid;
+    q.index = index;
+    return kernel_->ioctl(fd, VIDIOC_QUERYMENU, &q);
+}
+
 int V4l2UvcDevice::captureModes(std::vector<CaptureMode>& modes)
 {
     modes.clear();

@@ -28,6 +28,7 @@ public:
     int queryControl(uint32_t cid, ControlRange& range) override;
     int getControl(uint32_t cid, int32_t& value) override;
     int setControl(uint32_t cid, int32_t value) override;
+    int queryMenu(uint32_t cid, uint32_t index) override;
     int captureModes(std::vector<CaptureMode>& modes) override;
 
     // Null when the node is gone or now belongs to another camera.

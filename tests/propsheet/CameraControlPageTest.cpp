@@ -109,12 +109,12 @@ void CameraControlPageTest::slidersAndAutoBoxesWrite()
     drag(rowFor(page, CameraControl_Pan).slider, 1000);
     QCOMPARE(rowFor(page, CameraControl_Pan).edit->text(), QStringLiteral("1000"));
     standardOutputOf([&page] {
-        page.autoBox(CameraControl_Exposure)->click(); // off: exposure 0, manual
+        page.autoBox(CameraControl_Exposure)->click(); // off: manual at the exposure it had
         page.autoBox(CameraControl_Focus)->click();    // off: where autofocus left it
         page.autoBox(CameraControl_Iris)->click();     // on
         page.autoBox(CameraControl_Focus)->click();    // on again
     });
-    QCOMPARE_LINES(fake.takeWrites(), (QStringList{"C Set 0 1000 2", "C Set 4 0 2", "C Set 6 120 2", "C Set 5 0 1",
+    QCOMPARE_LINES(fake.takeWrites(), (QStringList{"C Set 0 1000 2", "C Set 4 300 2", "C Set 6 120 2", "C Set 5 0 1",
                                                    "C Set 6 0 1"}));
     // Each box shows what the camera answered afterwards.
     QVERIFY(!page.autoBox(CameraControl_Exposure)->isChecked());

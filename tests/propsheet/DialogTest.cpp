@@ -101,7 +101,7 @@ void DialogTest::changesReachTheSimulatedCamera()
     camera->autoBox(CameraControl_Exposure)->click();
     drag(rowFor(*camera, CameraControl_Zoom).slider, 30);
     QCOMPARE_LINES(sim.takeWrites(), (QStringList{"BRIGHTNESS=17", "AUTO_WHITE_BALANCE=0", "WHITE_BALANCE_TEMPERATURE=4600",
-                                                  "POWER_LINE_FREQUENCY=2", "EXPOSURE_AUTO=1", "EXPOSURE_ABSOLUTE=0",
+                                                  "POWER_LINE_FREQUENCY=2", "EXPOSURE_AUTO=1", "EXPOSURE_ABSOLUTE=250",
                                                   "ZOOM_ABSOLUTE=30"}));
     QVERIFY(!procAmp->whiteBalanceAuto()->isChecked());
     // The camera keeps exposure within its range.

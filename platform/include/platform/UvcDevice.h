@@ -105,6 +105,9 @@ public:
     virtual int queryControl(uint32_t cid, ControlRange& range) = 0;
     virtual int getControl(uint32_t cid, int32_t& value) = 0;
     virtual int setControl(uint32_t cid, int32_t value) = 0;
+    // 0 when the menu control has an item at `index` (VIDIOC_QUERYMENU),
+    // EINVAL when not; ENOTTY where the backend cannot tell.
+    virtual int queryMenu(uint32_t cid, uint32_t index);
 
     // The modes the camera streams; ENOTTY where the backend cannot tell.
     virtual int captureModes(std::vector<CaptureMode>& modes);
