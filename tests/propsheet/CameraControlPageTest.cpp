@@ -40,6 +40,7 @@ private slots:
     void withoutCameraControlEverythingIsOff();
     void slidersAndAutoBoxesWrite();
     void defaultRestoresWhileTheWindowStaysLive();
+    void automaticModesOnlyWhereTheCameraHasThem();
     void closingDuringTheFocusWait();
 };
 
@@ -119,10 +120,30 @@ void CameraControlPageTest::slidersAndAutoBoxesWrite()
     // Each box shows what the camera answered afterwards.
     QVERIFY(!page.autoBox(CameraControl_Exposure)->isChecked());
     QVERIFY(rowFor(page, CameraControl_Exposure).slider->isEnabled());
-    QCOMPARE(rowFor(page, CameraControl_Exposure).slider->value(), 3);
+    QCOMPARE(rowFor(page, CameraControl_Exposure).slider->value(), 300);
     QVERIFY(page.autoBox(CameraControl_Iris)->isChecked());
     QVERIFY(!rowFor(page, CameraControl_Iris).slider->isEnabled());
     QCOMPARE(fake.outstanding(), 0);
+}
+
+void CameraControlPageTest::automaticModesOnlyWhereTheCameraHasThem()
+{
+    FakeCameraFilter fake;
+    fake.camera[CameraControl_Iris].caps = CameraControl_Flags_Manual;
+    fake.camera[CameraControl_Iris].value = 4;
+    fake.camera[CameraControl_Iris].defaultValue = 6;
+    cdlg3 page(&fake, testUnits());
+    standardOutputOf([&page] { page.initialise(); });
+    QVERIFY(!page.autoBox(CameraControl_Iris)->isEnabled());
+    QVERIFY(rowFor(page, CameraControl_Iris).slider->isEnabled());
+    QVERIFY(page.autoBox(CameraControl_Exposure)->isEnabled());
+
+    // Exposure back to manual where its value cannot be read: the default,
+    // never 0.
+    fake.camera[CameraControl_Exposure].getFails = true;
+    fake.takeLog();
+    standardOutputOf([&page] { page.autoBox(CameraControl_Exposure)->click(); });
+    QCOMPARE_LINES(fake.takeWrites(), QStringList{"C Set 4 250 2"});
 }
 
 void CameraControlPageTest::defaultRestoresWhileTheWindowStaysLive()
