@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <ostream>
 #include <linux/videodev2.h>
 
 #include "CameraDescriptors.h"
@@ -38,6 +39,8 @@ const RealCamera kCameras[] = {
      {{3, "{28F03370-6311-4A2E-BA2C-6890EB334016}"}, {4, "{DDDF7394-973E-4727-BED9-04ED6426DC67}"}}},
     {"349c_3307.bin", "HD video", "HD video", {}},
 };
+
+void PrintTo(const RealCamera& camera, std::ostream* out) { *out << camera.file; }
 
 const char kUsbDir[] = "devices/pci0000:00/0000:00:14.0/usb1/1-1";
 
