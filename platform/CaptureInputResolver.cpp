@@ -1,8 +1,12 @@
 #include "platform/CaptureInput.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 
+#include "platform/CaptureModes.h"
 #include "platform/DeviceProvider.h"
 #include "pulse/PulseSourceList.h"
 
@@ -51,6 +55,40 @@ std::string devicePartOf(const std::string& name)
     return name.substr(open + 1, close - open - 1);
 }
 
+bool sameHex(const std::string& text, uint16_t value)
+{
+    char* end = nullptr;
+    const unsigned long parsed = std::strtoul(text.c_str(), &end, 16);
+    return !text.empty() && end && *end == '\0' && parsed == value;
+}
+
+// Whether a sound-server source belongs to the same USB device as a camera:
+// its sysfs path runs through the camera's USB device, or its udev bus path
+// names the camera's port chain, or vendor, product and serial agree.
+bool sourceOfCamera(const PulseSource& source, const UvcIdentity& camera)
+{
+    if (!camera.usb || camera.simulated || camera.busPath.empty()) return false;
+    const std::string& bus = camera.busPath;
+    if (!source.sysfsPath.empty()) {
+        const std::string path = source.sysfsPath + "/";
+        // "/1-4/" or "/1-4:1.2/": the USB device itself or one of its interfaces.
+        if (path.find("/" + bus + "/") != std::string::npos || path.find("/" + bus + ":") != std::string::npos)
+            return true;
+    }
+    // udev's path id: "...-usb-0:<port chain>:<configuration>.<interface>".
+    if (const auto dash = bus.find('-'); !source.busPath.empty() && dash != std::string::npos) {
+        const std::string ports = "-usb-0:" + bus.substr(dash + 1) + ":";
+        if (source.busPath.find(ports) != std::string::npos) return true;
+    }
+    if (sameHex(source.vendorId, camera.vendorId) && sameHex(source.productId, camera.productId)) {
+        // Without serials on both sides the ids alone do not tell two
+        // cameras of one model apart; the walk order decides then.
+        if (camera.serial.empty() || source.serial.empty()) return source.busPath.empty() && source.sysfsPath.empty();
+        return source.serial.find(camera.serial) != std::string::npos;
+    }
+    return false;
+}
+
 } // namespace
 
 int CaptureInputResolver::resolveCamera(const std::string& friendlyName, int ordinal, const VideoRequest& request,
@@ -75,9 +113,31 @@ int CaptureInputResolver::resolveCamera(const std::string& friendlyName, int ord
         } else {
             input.format = "v4l2";
             input.url = id.videoNode;
-            if (!request.pixelFormat.empty()) input.options.emplace_back("input_format", request.pixelFormat);
-            input.options.emplace_back("video_size", request.videoSize);
-            input.options.emplace_back("framerate", std::to_string(request.frameRate));
+            NegotiatedMode mode;
+            std::vector<CaptureMode> offered;
+            const int asked = device->captureModes(offered);
+            if (asked == 0 && CaptureModes::negotiate(offered, request.pixelFormat, width, height,
+                                                      request.frameRate, mode)) {
+                std::fprintf(stderr, "vorq-platform: %s (%s): capture mode %s%s\n", id.card.c_str(),
+                             id.videoNode.c_str(), CaptureModes::describe(mode).c_str(),
+                             mode.exact ? "" : " (nearest to the one asked for)");
+                input.options.emplace_back("input_format", mode.format);
+                input.options.emplace_back("video_size",
+                                           std::to_string(mode.width) + "x" + std::to_string(mode.height));
+                char rate[32];
+                std::snprintf(rate, sizeof rate, "%g", mode.frameRate);
+                input.options.emplace_back("framerate", rate);
+            } else {
+                // The camera would not tell: ask for the mode as requested
+                // and let the driver adjust it.
+                std::fprintf(stderr, "vorq-platform: %s (%s): no capture modes (%s), asking for %s@%d\n",
+                             id.card.c_str(), id.videoNode.c_str(),
+                             asked ? std::strerror(asked) : "none usable", request.videoSize.c_str(),
+                             request.frameRate);
+                if (!request.pixelFormat.empty()) input.options.emplace_back("input_format", request.pixelFormat);
+                input.options.emplace_back("video_size", request.videoSize);
+                input.options.emplace_back("framerate", std::to_string(request.frameRate));
+            }
         }
         out = std::move(input);
         return 0;
@@ -106,13 +166,26 @@ int CaptureInputResolver::resolveMicrophone(const std::string& name, int number,
         return ENOENT;
     }
     const std::string part = devicePartOf(name);
-    seen = 0;
-    for (const auto& source : sources) {
-        if (source.monitor || source.description.find(part) == std::string::npos || seen++ != number) continue;
-        out = CaptureInput{"pulse", source.name, {}};
-        return 0;
+
+    // The microphones of the cameras of that name, by USB identity, in walk
+    // order; then the sources whose description names the device.
+    std::vector<const PulseSource*> candidates;
+    auto add = [&candidates](const PulseSource& source) {
+        if (std::find(candidates.begin(), candidates.end(), &source) == candidates.end())
+            candidates.push_back(&source);
+    };
+    for (const auto& device : devices) {
+        const UvcIdentity& id = device->identity();
+        if (id.simulated || id.card != part) continue;
+        for (const auto& source : sources)
+            if (!source.monitor && sourceOfCamera(source, id)) add(source);
     }
-    return ENOENT;
+    for (const auto& source : sources)
+        if (!source.monitor && source.description.find(part) != std::string::npos) add(source);
+
+    if (static_cast<std::size_t>(number) >= candidates.size()) return ENOENT;
+    out = CaptureInput{"pulse", candidates[static_cast<std::size_t>(number)]->name, {}};
+    return 0;
 }
 
 } // namespace vorq::platform

@@ -1,10 +1,19 @@
 #include "platform/UvcDevice.h"
 
+#include <cerrno>
 #include <cstdio>
 
 namespace vorq::platform {
 
 UvcDevice::~UvcDevice() = default;
+
+int UvcDevice::queryMenu(uint32_t, uint32_t) { return ENOTTY; }
+
+int UvcDevice::captureModes(std::vector<CaptureMode>& modes)
+{
+    modes.clear();
+    return ENOTTY;
+}
 
 namespace {
 struct QueryName {

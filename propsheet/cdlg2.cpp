@@ -123,11 +123,14 @@ void cdlg2::initialiseSlider(long property)
         return;
     }
     setPosition(index, value);
-    r.slider->setEnabled(true);
+    // Automatic, or run by the camera itself (an inactive control): greyed.
+    const bool automatic = flags == VideoProcAmp_Flags_Auto;
+    r.slider->setEnabled(!automatic);
     if (r.autoBox) {
-        const bool automatic = flags == VideoProcAmp_Flags_Auto;
-        r.autoBox->setChecked(automatic);
-        r.slider->setEnabled(!automatic);
+        const bool offersAuto = (caps & VideoProcAmp_Flags_Auto) != 0;
+        r.autoBox->setVisible(offersAuto);
+        r.autoBox->setEnabled(offersAuto);
+        r.autoBox->setChecked(offersAuto && automatic);
     }
     showPosition(index);
 }

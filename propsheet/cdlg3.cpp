@@ -140,13 +140,24 @@ void cdlg3::initialiseSlider(long property)
         return;
     }
     setPosition(index, value);
-    r.slider->setEnabled(true);
+    const bool automatic = flags == CameraControl_Flags_Auto;
+    // A camera without an automatic mode for this property gets no "(Auto)";
+    // one that runs the property itself shows it greyed, not as an error.
+    const bool offersAuto = (caps & CameraControl_Flags_Auto) != 0;
+    r.slider->setEnabled(!automatic);
     if (r.autoBox) {
-        const bool automatic = flags == CameraControl_Flags_Auto;
-        r.autoBox->setChecked(automatic);
-        r.slider->setEnabled(!automatic);
+        r.autoBox->setVisible(offersAuto);
+        r.autoBox->setEnabled(offersAuto);
+        r.autoBox->setChecked(offersAuto && automatic);
     }
     showPosition(index);
+}
+
+bool cdlg3::offersAuto(long property) const
+{
+    const int index = rowOf(property);
+    const QCheckBox* box = index < 0 ? nullptr : rows()[static_cast<size_t>(index)].autoBox;
+    return box && box->isEnabled();
 }
 
 void cdlg3::writePosition(int index, int position)
@@ -163,14 +174,15 @@ void cdlg3::autoClicked(long property, bool checked)
     }
     row(rowOf(property)).slider->setEnabled(true);
     if (const ComPtr<IAMCameraControl> control = cameraControl()) {
-        if (property == CameraControl_Exposure) {
-            control->Set(property, 0, CameraControl_Flags_Manual);
-        } else {
-            // Manual at the position the automatic mode had reached.
-            long value = 0, flags = 0;
-            if (SUCCEEDED(control->Get(property, &value, &flags)))
-                control->Set(property, value, CameraControl_Flags_Manual);
+        // Manual at the position the automatic mode had reached, or at the
+        // default where it cannot be read; never 0, which for exposure is a
+        // near-black picture.
+        long value = 0, flags = 0;
+        if (FAILED(control->Get(property, &value, &flags))) {
+            long minimum = 0, maximum = 0, step = 0, caps = 0;
+            if (FAILED(control->GetRange(property, &minimum, &maximum, &step, &value, &caps))) value = storedDefault(property);
         }
+        control->Set(property, value, CameraControl_Flags_Manual);
     }
     initialiseSlider(property);
     update();
@@ -193,7 +205,7 @@ void cdlg3::restoreDefaults()
     // this one's during the focus wait.
     defaultButton_->setEnabled(false);
     for (long property : kDefaultOrder) {
-        if (property != CameraControl_Focus) {
+        if (property != CameraControl_Focus || !offersAuto(property)) {
             restoreDefault(*control.get(), property);
             continue;
         }
@@ -225,7 +237,13 @@ void cdlg3::restoreDefault(IAMCameraControl& control, long property)
         setPosition(index, storedDefault(property));
         showPosition(index);
         break;
-    default: // exposure and iris: back to automatic
+    default: // exposure and iris: back to automatic where the camera has it
+        if (!offersAuto(property)) {
+            control.Set(property, storedDefault(property), CameraControl_Flags_Manual);
+            setPosition(index, storedDefault(property));
+            showPosition(index);
+            break;
+        }
         row(index).autoBox->setChecked(true);
         autoChecked(property);
         break;

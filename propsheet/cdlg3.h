@@ -36,6 +36,8 @@ private:
     void restoreDefaults();
     void restoreDefault(IAMCameraControl& control, long property);
     void readBackFocus();
+    // Whether the camera offers an automatic mode for the row's property.
+    bool offersAuto(long property) const;
     void finishRestoring();
 
     std::array<long, 6> defaults_{}; // by row

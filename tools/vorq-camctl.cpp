@@ -16,6 +16,7 @@
 
 #include "platform/ComPtr.h"
 #include "platform/DirectShow.h"
+#include "platform/UnavailableCameras.h"
 
 namespace {
 
@@ -140,10 +141,19 @@ std::string videoNodeOf(const std::string& devicePath)
     return hash == std::string::npos ? std::string() : devicePath.substr(hash + 1);
 }
 
+// Cameras the walk found but may not open: say why they are missing.
+void listUnavailable()
+{
+    for (const auto& u : vorq::platform::UnavailableCameras::fromLastWalk())
+        std::printf("[-] %s\n    node: %s\n    not available: %s\n", u.name.empty() ? "(unnamed camera)" : u.name.c_str(),
+                    u.node.c_str(), u.reason.c_str());
+}
+
 int listCameras(const std::vector<Camera>& cameras)
 {
     if (cameras.empty()) {
         std::printf("No camera found.\n");
+        listUnavailable();
         return 0;
     }
     for (size_t i = 0; i < cameras.size(); ++i) {
@@ -187,6 +197,7 @@ int listCameras(const std::vector<Camera>& cameras)
         }
         if (units == 0) std::printf("    extension units: none\n");
     }
+    listUnavailable();
     return 0;
 }
 
@@ -307,6 +318,10 @@ int extensionUnit(const Camera& camera, const char* guidText, const char* select
     ULONG length = 0;
     HRESULT hr = xuRequest(control.get(), set, static_cast<ULONG>(selector), KSPROPERTY_TYPE_GET,
                            static_cast<ULONG>(node), nullptr, 0, &length);
+    if (hr == HRESULT_FROM_WIN32(ERROR_NOT_FOUND)) {
+        std::fprintf(stderr, "vorq-camctl: unit %s does not offer control %lu\n", guidText, selector);
+        return 1;
+    }
     if ((hr != S_OK && hr != HRESULT_FROM_WIN32(ERROR_MORE_DATA)) || length == 0) {
         std::fprintf(stderr, "vorq-camctl: control %lu of unit %s: length query failed (%s)\n", selector, guidText,
                      hresultText(hr).c_str());

@@ -1,7 +1,13 @@
 #include "device/VideoInputWalk.h"
 
+#include <mutex>
+
+#include <QDebug>
+#include <QString>
+
 #include "platform/ComPtr.h"
 #include "platform/DirectShow.h"
+#include "platform/UnavailableCameras.h"
 
 namespace {
 
@@ -29,6 +35,24 @@ void walk(std::vector<VideoInputWalk::Device>& found)
     }
 }
 
+// A camera we may not open would otherwise just be missing from the list;
+// the log says why, once per change, since the list is walked every second.
+void logUnavailable()
+{
+    static std::mutex mutex;
+    static std::string last;
+    std::string now;
+    const auto unavailable = vorq::platform::UnavailableCameras::fromLastWalk();
+    for (const auto& u : unavailable) now += u.node + "|" + u.reason + "\n";
+    std::lock_guard<std::mutex> lock(mutex);
+    if (now == last) return;
+    last = now;
+    for (const auto& u : unavailable)
+        qDebug().noquote() << QStringLiteral("camera not available: %1 (%2): %3")
+                                  .arg(QString::fromStdString(u.node), QString::fromStdString(u.name),
+                                       QString::fromStdString(u.reason));
+}
+
 } // namespace
 
 std::vector<VideoInputWalk::Device> VideoInputWalk::devices()
@@ -37,5 +61,6 @@ std::vector<VideoInputWalk::Device> VideoInputWalk::devices()
     const bool initialised = SUCCEEDED(CoInitialize(nullptr));
     walk(found);
     if (initialised) CoUninitialize();
+    logUnavailable();
     return found;
 }

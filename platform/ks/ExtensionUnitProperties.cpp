@@ -71,6 +71,9 @@ HRESULT ExtensionUnitProperties::request(const KSPROPERTY* property, ULONG prope
 
 HRESULT ExtensionUnitProperties::controlLength(const ExtensionUnit& unit, uint8_t selector, uint16_t& length)
 {
+    // The kernel reaches only the selectors a unit advertises; say so plainly
+    // instead of passing on its ENOENT.
+    if (!unit.advertises(selector)) return kControlNotFound;
     const uint16_t key = static_cast<uint16_t>(unit.unitId << 8 | selector);
     {
         std::lock_guard<std::mutex> lock(lengthMutex_);

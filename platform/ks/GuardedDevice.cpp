@@ -42,4 +42,9 @@ int GuardedDevice::setControl(uint32_t cid, int32_t value)
     return guarded([&] { return device_->setControl(cid, value); });
 }
 
+int GuardedDevice::queryMenu(uint32_t cid, uint32_t index)
+{
+    return guarded([&] { return device_->queryMenu(cid, index); });
+}
+
 } // namespace vorq::platform::ks

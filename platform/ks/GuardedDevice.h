@@ -25,6 +25,7 @@ public:
     int queryControl(uint32_t cid, ControlRange& range);
     int getControl(uint32_t cid, int32_t& value);
     int setControl(uint32_t cid, int32_t value);
+    int queryMenu(uint32_t cid, uint32_t index);
 
 private:
     template <typename Call>

@@ -2,7 +2,9 @@
 
 #include <linux/videodev2.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <cstdlib>
 #include <iterator>
 #include <limits>
 
@@ -67,6 +69,43 @@ const ControlMapping* V4l2ControlBridge::find(long property) const
     return nullptr;
 }
 
+bool V4l2ControlBridge::isRelativeSpeed(const ControlMapping& mapping)
+{
+    return mapping.cid == V4L2_CID_PAN_SPEED || mapping.cid == V4L2_CID_TILT_SPEED;
+}
+
+bool V4l2ControlBridge::isAutomatic(const ControlMapping& mapping, int32_t autoValue)
+{
+    // Shutter priority keeps the exposure time manual; auto and aperture
+    // priority let it float.
+    if (mapping.autoCid == V4L2_CID_EXPOSURE_AUTO)
+        return autoValue == V4L2_EXPOSURE_AUTO || autoValue == V4L2_EXPOSURE_APERTURE_PRIORITY;
+    return autoValue != mapping.autoOff;
+}
+
+bool V4l2ControlBridge::automaticValue(const ControlMapping& mapping, int32_t& value)
+{
+    if (!mapping.autoCid) return false;
+    ControlRange range;
+    if (device_.queryControl(mapping.autoCid, range) || (range.flags & V4L2_CTRL_FLAG_DISABLED)) return false;
+    if (mapping.autoCid != V4L2_CID_EXPOSURE_AUTO) {
+        value = mapping.autoOn;
+        return true;
+    }
+    // The exposure menu's items depend on the camera: aperture priority
+    // where it has it, else full auto.
+    for (int32_t candidate : {int32_t(V4L2_EXPOSURE_APERTURE_PRIORITY), int32_t(V4L2_EXPOSURE_AUTO)}) {
+        if (candidate < range.minimum || candidate > range.maximum) continue;
+        const int err = device_.queryMenu(mapping.autoCid, static_cast<uint32_t>(candidate));
+        // A backend without menus has every item of its range.
+        if (err == 0 || err == ENOTTY) {
+            value = candidate;
+            return true;
+        }
+    }
+    return false;
+}
+
 HRESULT V4l2ControlBridge::getRange(long property, long* minimum, long* maximum, long* step, long* defaultValue,
                                     long* capsFlags)
 {
@@ -75,12 +114,34 @@ HRESULT V4l2ControlBridge::getRange(long property, long* minimum, long* maximum,
     if (!mapping) return kSetNotFound;
     ControlRange range;
     if (int err = device_.queryControl(mapping->cid, range)) return hresultFromErrno(err);
+    if (range.flags & V4L2_CTRL_FLAG_DISABLED) return kSetNotFound;
     *minimum = range.minimum;
     *maximum = range.maximum;
     *step = range.step;
     *defaultValue = range.defaultValue;
-    *capsFlags = mapping->autoCid ? (kFlagAuto | kFlagManual) : kFlagManual;
+    if (isRelativeSpeed(*mapping)) {
+        // Older kernels report the device's speeds (1..max), current ones
+        // -max..max with a default that may be 0. Callers move by
+        // "direction x default", so the range holds both directions and the
+        // default is a moving speed: the camera's own, else the slowest.
+        const Speeds speeds = speedsOf(range);
+        const long own = std::labs(range.defaultValue);
+        *minimum = -speeds.fastest;
+        *maximum = speeds.fastest;
+        *defaultValue = own >= speeds.slowest && own <= speeds.fastest ? own : speeds.slowest;
+    }
+    int32_t unused = 0;
+    *capsFlags = automaticValue(*mapping, unused) ? (kFlagAuto | kFlagManual) : kFlagManual;
     return S_OK;
+}
+
+V4l2ControlBridge::Speeds V4l2ControlBridge::speedsOf(const ControlRange& range)
+{
+    Speeds s;
+    s.fastest = std::max(std::labs(range.maximum), std::labs(range.minimum));
+    s.slowest = range.minimum > 0 ? range.minimum : (range.step > 0 ? range.step : 1);
+    if (s.slowest > s.fastest) s.slowest = s.fastest;
+    return s;
 }
 
 HRESULT V4l2ControlBridge::get(long property, long* value, long* flags)
@@ -89,14 +150,25 @@ HRESULT V4l2ControlBridge::get(long property, long* value, long* flags)
     const ControlMapping* mapping = find(property);
     if (!mapping) return kSetNotFound;
     int32_t current = 0;
-    if (int err = device_.getControl(mapping->cid, current)) return hresultFromErrno(err);
     long mode = kFlagManual;
+    ControlRange range;
+    if (int err = device_.getControl(mapping->cid, current)) {
+        // A control the camera runs itself may refuse reads; it is not
+        // broken, only not ours to set now.
+        if (err != EACCES || device_.queryControl(mapping->cid, range)) return hresultFromErrno(err);
+        current = range.defaultValue;
+        mode = kFlagAuto;
+    } else if (!mapping->autoCid && device_.queryControl(mapping->cid, range) == 0 &&
+               (range.flags & V4L2_CTRL_FLAG_INACTIVE)) {
+        // Run by an automatic mode we do not pair with it (e.g. hue auto).
+        mode = kFlagAuto;
+    }
     if (mapping->autoCid) {
         int32_t autoValue = 0;
         const int err = device_.getControl(mapping->autoCid, autoValue);
         // A camera without the auto control can only be in manual mode.
         if (err && err != EINVAL) return hresultFromErrno(err);
-        if (!err && autoValue != mapping->autoOff) mode = kFlagAuto;
+        if (!err) mode = isAutomatic(*mapping, autoValue) ? kFlagAuto : kFlagManual;
     }
     *value = current;
     *flags = mode;
@@ -111,11 +183,20 @@ HRESULT V4l2ControlBridge::set(long property, long value, long flags)
     const bool wantManual = (flags & kFlagManual) != 0;
     if (wantAuto == wantManual) return E_INVALIDARG;
     if (wantAuto) {
-        if (!mapping->autoCid) return E_INVALIDARG;
-        return hresultFromErrno(device_.setControl(mapping->autoCid, mapping->autoOn));
+        int32_t on = 0;
+        if (!automaticValue(*mapping, on)) return E_INVALIDARG;
+        return hresultFromErrno(device_.setControl(mapping->autoCid, on));
     }
     if (value < std::numeric_limits<int32_t>::min() || value > std::numeric_limits<int32_t>::max())
         return E_INVALIDARG;
+    if (isRelativeSpeed(*mapping) && value != 0) {
+        // A moving speed the camera accepts, in the direction asked for.
+        ControlRange range;
+        if (int err = device_.queryControl(mapping->cid, range)) return hresultFromErrno(err);
+        const Speeds speeds = speedsOf(range);
+        const long magnitude = std::min(std::max(std::labs(value), speeds.slowest), speeds.fastest);
+        value = value < 0 ? -magnitude : magnitude;
+    }
     if (mapping->autoCid) {
         // As in get(): no auto control means the camera is always manual.
         const int err = device_.setControl(mapping->autoCid, mapping->autoOff);

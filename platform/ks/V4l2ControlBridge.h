@@ -4,6 +4,7 @@
 #include <cstdint>
 
 #include "platform/DirectShow.h"
+#include "platform/UvcDevice.h"
 
 namespace vorq::platform::ks {
 
@@ -34,8 +35,19 @@ public:
     HRESULT set(long property, long value, long flags);
 
 private:
+    struct Speeds {
+        long slowest = 1;
+        long fastest = 1;
+    };
+
     V4l2ControlBridge(GuardedDevice& device, const ControlMapping* table, size_t size);
     const ControlMapping* find(long property) const;
+    // The value of the paired control that turns automatic mode on; false
+    // when the camera offers no automatic mode for this property.
+    bool automaticValue(const ControlMapping& mapping, int32_t& value);
+    static bool isAutomatic(const ControlMapping& mapping, int32_t autoValue);
+    static bool isRelativeSpeed(const ControlMapping& mapping);
+    static Speeds speedsOf(const ControlRange& range);
 
     GuardedDevice& device_;
     const ControlMapping* table_;

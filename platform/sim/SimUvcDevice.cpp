@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "platform/CaptureModes.h"
 #include "simcam/Camera.h"
 
 namespace vorq::platform {
@@ -34,6 +35,12 @@ SimUvcDevice::SimUvcDevice(std::unique_ptr<simcam::Camera> camera) : camera_(std
 }
 
 SimUvcDevice::~SimUvcDevice() = default;
+
+int SimUvcDevice::captureModes(std::vector<CaptureMode>& modes)
+{
+    modes = CaptureModes::simulatedModes();
+    return 0;
+}
 
 int SimUvcDevice::xuQuery(uint8_t unit, uint8_t selector, uint8_t query, uint8_t* data, uint16_t size)
 {

@@ -24,6 +24,7 @@ public:
     int queryControl(uint32_t cid, ControlRange& range) override;
     int getControl(uint32_t cid, int32_t& value) override;
     int setControl(uint32_t cid, int32_t value) override;
+    int captureModes(std::vector<CaptureMode>& modes) override;
     std::unique_ptr<UvcDevice> reopen() const override;
 
 private:

@@ -20,6 +20,10 @@ public:
     // another instance does not count.
     bool find(const std::string& node, const std::string& instance, v4l2_capability& cap) const;
     void store(const std::string& node, const std::string& instance, const v4l2_capability& cap);
+    // Whether the node offers MJPEG, as asked once for this instance; false
+    // when not known yet.
+    bool findMjpeg(const std::string& node, const std::string& instance, bool& mjpeg) const;
+    void storeMjpeg(const std::string& node, const std::string& instance, bool mjpeg);
     // Forgets the nodes a walk no longer found.
     void keepOnly(const std::vector<std::string>& nodes);
 
@@ -27,6 +31,7 @@ private:
     struct Entry {
         std::string instance;
         v4l2_capability cap;
+        int mjpeg = -1; // unknown
     };
     mutable std::mutex mutex_;
     std::map<std::string, Entry> entries_;

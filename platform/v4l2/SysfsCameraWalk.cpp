@@ -122,7 +122,7 @@ SysfsCameraWalk::SysfsCameraWalk(std::shared_ptr<KernelSeam> kernel, CapabilityC
 {
 }
 
-DeviceList SysfsCameraWalk::enumerate() const
+DeviceList SysfsCameraWalk::enumerate(std::vector<UnavailableCamera>* unavailable) const
 {
     std::vector<std::pair<int, std::string>> nodes;
     for (auto& name : kernel_->listDirectory(kClassDir)) {
@@ -131,9 +131,50 @@ DeviceList SysfsCameraWalk::enumerate() const
     }
     std::sort(nodes.begin(), nodes.end());
 
+    std::vector<std::unique_ptr<V4l2UvcDevice>> found;
+    std::vector<std::string> refusedDevices;
+    for (const auto& node : nodes) {
+        int error = 0;
+        if (auto camera = probe(node.second, &error)) {
+            found.push_back(std::move(camera));
+            continue;
+        }
+        // A node gone meanwhile is no news; one we may not open is.
+        if (!unavailable || error == 0 || error == ENOENT || error == ENODEV || error == ENXIO) continue;
+        // A camera's capture and metadata nodes refuse alike: one entry.
+        std::string deviceDir;
+        kernel_->resolve(kClassDir + node.second + "/device", deviceDir);
+        if (!deviceDir.empty() &&
+            std::find(refusedDevices.begin(), refusedDevices.end(), deviceDir) != refusedDevices.end())
+            continue;
+        refusedDevices.push_back(deviceDir);
+        unavailable->push_back(unavailableNode(node.second, error));
+    }
+
+    // Several capture nodes of one VideoControl interface (one per streaming
+    // interface) are one camera: keep the node that offers MJPEG, else the first.
     DeviceList cameras;
-    for (const auto& node : nodes)
-        if (auto camera = probe(node.second)) cameras.push_back(std::move(camera));
+    std::vector<bool> taken(found.size(), false);
+    for (std::size_t i = 0; i < found.size(); ++i) {
+        if (taken[i]) continue;
+        const UvcIdentity& id = found[i]->identity();
+        std::vector<std::size_t> group{i};
+        for (std::size_t j = i + 1; id.usb && j < found.size(); ++j) {
+            const UvcIdentity& other = found[j]->identity();
+            if (!taken[j] && other.usb && other.busPath == id.busPath && other.interfaceNumber == id.interfaceNumber)
+                group.push_back(j);
+        }
+        std::size_t chosen = i;
+        if (group.size() > 1)
+            for (std::size_t k : group)
+                if (offersMjpeg(baseName(found[k]->identity().videoNode))) {
+                    chosen = k;
+                    break;
+                }
+        for (std::size_t k : group) taken[k] = true;
+        cameras.push_back(std::move(found[chosen]));
+    }
+
     if (cache_) {
         std::vector<std::string> present;
         for (const auto& node : nodes) present.push_back(node.second);
@@ -142,8 +183,51 @@ DeviceList SysfsCameraWalk::enumerate() const
     return cameras;
 }
 
-std::unique_ptr<V4l2UvcDevice> SysfsCameraWalk::probe(const std::string& nodeName) const
+bool SysfsCameraWalk::offersMjpeg(const std::string& nodeName) const
 {
+    const std::string instance = nodeInstance(nodeName);
+    bool mjpeg = false;
+    if (cache_ && !instance.empty() && cache_->findMjpeg(nodeName, instance, mjpeg)) return mjpeg;
+    const int fd = kernel_->open("/dev/" + nodeName, O_RDWR | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) return false;
+    KernelFd node(*kernel_, fd);
+    for (uint32_t i = 0; i < 64 && !mjpeg; ++i) {
+        v4l2_fmtdesc format{};
+        format.index = i;
+        format.type = V4L2_BUF_TYPE_VIDEO_CAPTURE;
+        if (kernel_->ioctl(node.get(), VIDIOC_ENUM_FMT, &format) != 0) break;
+        mjpeg = format.pixelformat == V4L2_PIX_FMT_MJPEG || format.pixelformat == V4L2_PIX_FMT_JPEG;
+    }
+    if (cache_ && !instance.empty()) cache_->storeMjpeg(nodeName, instance, mjpeg);
+    return mjpeg;
+}
+
+std::string SysfsCameraWalk::nodeInstance(const std::string& nodeName) const
+{
+    const std::string classEntry = kClassDir + nodeName;
+    std::string nodeDir;
+    if (!kernel_->resolve(classEntry, nodeDir)) return {};
+    return deviceInstance(nodeDir, classEntry);
+}
+
+UnavailableCamera SysfsCameraWalk::unavailableNode(const std::string& nodeName, int error) const
+{
+    UnavailableCamera u;
+    u.node = "/dev/" + nodeName;
+    u.error = error;
+    u.reason = std::strerror(error);
+    // The node's own name, as the driver gave it; else the USB product.
+    if (!readText(*kernel_, kClassDir + nodeName + "/name", u.name) || u.name.empty()) {
+        std::string deviceDir;
+        if (kernel_->resolve(kClassDir + nodeName + "/device", deviceDir))
+            readText(*kernel_, parentOf(deviceDir) + "/product", u.name);
+    }
+    return u;
+}
+
+std::unique_ptr<V4l2UvcDevice> SysfsCameraWalk::probe(const std::string& nodeName, int* openError) const
+{
+    if (openError) *openError = 0;
     if (nodeNumber(nodeName) < 0) return nullptr;
     const std::string classEntry = kClassDir + nodeName;
     std::string nodeDir;
@@ -153,7 +237,10 @@ std::unique_ptr<V4l2UvcDevice> SysfsCameraWalk::probe(const std::string& nodeNam
     id.videoNode = "/dev/" + nodeName;
 
     v4l2_capability cap{};
-    if (!queryCapabilities(nodeName, deviceInstance(nodeDir, classEntry), cap)) return nullptr;
+    if (int err = queryCapabilities(nodeName, deviceInstance(nodeDir, classEntry), cap)) {
+        if (openError) *openError = err;
+        return nullptr;
+    }
     const uint32_t caps = (cap.capabilities & V4L2_CAP_DEVICE_CAPS) ? cap.device_caps : cap.capabilities;
     // UVC cameras also expose a metadata node; only the capture node is a camera.
     if (!(caps & V4L2_CAP_VIDEO_CAPTURE)) return nullptr;
@@ -170,17 +257,17 @@ std::unique_ptr<V4l2UvcDevice> SysfsCameraWalk::probe(const std::string& nodeNam
     return std::make_unique<V4l2UvcDevice>(kernel_, nodeName, std::move(id), std::move(units));
 }
 
-bool SysfsCameraWalk::queryCapabilities(const std::string& nodeName, const std::string& instance,
-                                        v4l2_capability& cap) const
+int SysfsCameraWalk::queryCapabilities(const std::string& nodeName, const std::string& instance,
+                                       v4l2_capability& cap) const
 {
     const bool cacheable = cache_ && !instance.empty();
-    if (cacheable && cache_->find(nodeName, instance, cap)) return true;
+    if (cacheable && cache_->find(nodeName, instance, cap)) return 0;
     const int fd = kernel_->open("/dev/" + nodeName, O_RDWR | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) return false;
+    if (fd < 0) return -fd;
     KernelFd node(*kernel_, fd);
-    if (kernel_->ioctl(node.get(), VIDIOC_QUERYCAP, &cap) != 0) return false;
+    if (int err = kernel_->ioctl(node.get(), VIDIOC_QUERYCAP, &cap)) return err;
     if (cacheable) cache_->store(nodeName, instance, cap);
-    return true;
+    return 0;
 }
 
 std::string SysfsCameraWalk::deviceInstance(const std::string& nodeDir, const std::string& classEntry) const

@@ -15,6 +15,22 @@ constexpr uint8_t kSubclassVideoControl = 0x01;
 constexpr std::size_t kInterfaceDescriptorLength = 9;
 // bUnitID at 3, guidExtensionCode at 4..19: the least we need to read.
 constexpr std::size_t kExtensionUnitMinimumLength = 20;
+
+// bNumControls at 20, bNrInPins p at 21, baSourceID[p] from 22, then
+// bControlSize n and bmControls[n]. A descriptor too short for what it
+// claims keeps its GUID but says nothing about its controls.
+void readPinsAndControls(const uint8_t* d, std::size_t length, ExtensionUnit& unit)
+{
+    if (length < 23) return;
+    const std::size_t pins = d[21];
+    const std::size_t controlSizeAt = 22 + pins;
+    if (controlSizeAt >= length) return;
+    const std::size_t controlSize = d[controlSizeAt];
+    if (controlSizeAt + 1 + controlSize > length) return;
+    unit.sourceIds.assign(d + 22, d + 22 + pins);
+    unit.controls.assign(d + controlSizeAt + 1, d + controlSizeAt + 1 + controlSize);
+    unit.controlsKnown = true;
+}
 } // namespace
 
 std::vector<ExtensionUnit> UsbDescriptorParser::extensionUnits(const uint8_t* data, std::size_t size,
@@ -45,6 +61,7 @@ std::vector<ExtensionUnit> UsbDescriptorParser::extensionUnits(const uint8_t* da
             ExtensionUnit unit;
             unit.unitId = d[3];
             unit.guid = guidFromBytes(d + 4);
+            readPinsAndControls(d, length, unit);
             // Unit id 0 is reserved in UVC; a repeated id (the same interface
             // listed under another configuration) adds nothing.
             const bool known = std::any_of(units.begin(), units.end(),

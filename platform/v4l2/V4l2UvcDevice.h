@@ -3,6 +3,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/UvcDevice.h"
@@ -27,11 +28,16 @@ public:
     int queryControl(uint32_t cid, ControlRange& range) override;
     int getControl(uint32_t cid, int32_t& value) override;
     int setControl(uint32_t cid, int32_t value) override;
+    int queryMenu(uint32_t cid, uint32_t index) override;
+    int captureModes(std::vector<CaptureMode>& modes) override;
 
     // Null when the node is gone or now belongs to another camera.
     std::unique_ptr<UvcDevice> reopen() const override;
 
 private:
+    std::vector<std::pair<uint32_t, uint32_t>> frameSizes(int fd, uint32_t fourcc);
+    std::vector<double> frameRates(int fd, uint32_t fourcc, uint32_t width, uint32_t height);
+
     // 0 and the node's descriptor, or the errno of the failed open.
     int node(int& fd);
 

@@ -175,7 +175,9 @@ int SimCameraModel::xuQuery(SimUnitContext& context, uint8_t unitId, uint8_t sel
     const SimUnit* u = unit(unitId);
     if (!u) return ENOENT;
     const int length = u->controlLength(selector, context);
-    if (length < 0) return EPIPE;
+    // A selector the unit does not advertise: the kernel answers ENOENT
+    // before anything reaches the camera.
+    if (length < 0) return ENOENT;
     if (!data) return EINVAL;
     switch (query) {
     case GET_LEN:

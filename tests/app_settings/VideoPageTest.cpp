@@ -184,8 +184,8 @@ void VideoPageTest::refreshReadsInOrderAndWritesBack()
             reads << line;
     // Each read, then what its handler writes back.
     QCOMPARE_LINES(reads, (QStringList{"GET 4/9", "GET 4/25", "SET 4/25 01", "GET 4/24", "GET 4/11", "SET 4/10 00",
-                                       "SET 4/11 fb", "get CONTRAST", "ctrl CONTRAST=11", "GET 4/15", "SET 4/15 fe",
-                                       "GET 4/14", "SET 4/14 03", "GET 4/13", "SET 4/13 05"}));
+                                       "SET 4/11 fb", "get CONTRAST", "range CONTRAST", "ctrl CONTRAST=11", "GET 4/15",
+                                       "SET 4/15 fe", "GET 4/14", "SET 4/14 03", "GET 4/13", "SET 4/13 05"}));
     QVERIFY(s.f.pushButton_FlipH->isChecked() && !s.f.pushButton_FlipV->isChecked());
     QCOMPARE(s.f.horizontalSlider->value(), -5);
     QCOMPARE(s.f.horizontalSlider_DRC->value(), 11);

@@ -40,6 +40,7 @@ private slots:
     void withoutCameraControlEverythingIsOff();
     void slidersAndAutoBoxesWrite();
     void defaultRestoresWhileTheWindowStaysLive();
+    void automaticModesOnlyWhereTheCameraHasThem();
     void closingDuringTheFocusWait();
 };
 
@@ -109,20 +110,40 @@ void CameraControlPageTest::slidersAndAutoBoxesWrite()
     drag(rowFor(page, CameraControl_Pan).slider, 1000);
     QCOMPARE(rowFor(page, CameraControl_Pan).edit->text(), QStringLiteral("1000"));
     standardOutputOf([&page] {
-        page.autoBox(CameraControl_Exposure)->click(); // off: exposure 0, manual
+        page.autoBox(CameraControl_Exposure)->click(); // off: manual at the exposure it had
         page.autoBox(CameraControl_Focus)->click();    // off: where autofocus left it
         page.autoBox(CameraControl_Iris)->click();     // on
         page.autoBox(CameraControl_Focus)->click();    // on again
     });
-    QCOMPARE_LINES(fake.takeWrites(), (QStringList{"C Set 0 1000 2", "C Set 4 0 2", "C Set 6 120 2", "C Set 5 0 1",
+    QCOMPARE_LINES(fake.takeWrites(), (QStringList{"C Set 0 1000 2", "C Set 4 300 2", "C Set 6 120 2", "C Set 5 0 1",
                                                    "C Set 6 0 1"}));
     // Each box shows what the camera answered afterwards.
     QVERIFY(!page.autoBox(CameraControl_Exposure)->isChecked());
     QVERIFY(rowFor(page, CameraControl_Exposure).slider->isEnabled());
-    QCOMPARE(rowFor(page, CameraControl_Exposure).slider->value(), 3);
+    QCOMPARE(rowFor(page, CameraControl_Exposure).slider->value(), 300);
     QVERIFY(page.autoBox(CameraControl_Iris)->isChecked());
     QVERIFY(!rowFor(page, CameraControl_Iris).slider->isEnabled());
     QCOMPARE(fake.outstanding(), 0);
+}
+
+void CameraControlPageTest::automaticModesOnlyWhereTheCameraHasThem()
+{
+    FakeCameraFilter fake;
+    fake.camera[CameraControl_Iris].caps = CameraControl_Flags_Manual;
+    fake.camera[CameraControl_Iris].value = 4;
+    fake.camera[CameraControl_Iris].defaultValue = 6;
+    cdlg3 page(&fake, testUnits());
+    standardOutputOf([&page] { page.initialise(); });
+    QVERIFY(!page.autoBox(CameraControl_Iris)->isEnabled());
+    QVERIFY(rowFor(page, CameraControl_Iris).slider->isEnabled());
+    QVERIFY(page.autoBox(CameraControl_Exposure)->isEnabled());
+
+    // Exposure back to manual where its value cannot be read: the default,
+    // never 0.
+    fake.camera[CameraControl_Exposure].getFails = true;
+    fake.takeLog();
+    standardOutputOf([&page] { page.autoBox(CameraControl_Exposure)->click(); });
+    QCOMPARE_LINES(fake.takeWrites(), QStringList{"C Set 4 250 2"});
 }
 
 void CameraControlPageTest::defaultRestoresWhileTheWindowStaysLive()

@@ -101,17 +101,17 @@ void DialogTest::changesReachTheSimulatedCamera()
     camera->autoBox(CameraControl_Exposure)->click();
     drag(rowFor(*camera, CameraControl_Zoom).slider, 30);
     QCOMPARE_LINES(sim.takeWrites(), (QStringList{"BRIGHTNESS=17", "AUTO_WHITE_BALANCE=0", "WHITE_BALANCE_TEMPERATURE=4600",
-                                                  "POWER_LINE_FREQUENCY=2", "EXPOSURE_AUTO=1", "EXPOSURE_ABSOLUTE=0",
+                                                  "POWER_LINE_FREQUENCY=2", "EXPOSURE_AUTO=1", "EXPOSURE_ABSOLUTE=250",
                                                   "ZOOM_ABSOLUTE=30"}));
     QVERIFY(!procAmp->whiteBalanceAuto()->isChecked());
-    // The camera keeps exposure within its range.
-    QCOMPARE(rowFor(*camera, CameraControl_Exposure).slider->value(), 3);
+    // Manual again at the exposure automatic mode had reached.
+    QCOMPARE(rowFor(*camera, CameraControl_Exposure).slider->value(), 250);
 
     QSignalSpy restored(camera, &cdlg3::defaultsRestored);
     camera->defaultButton()->click();
     QVERIFY(restored.wait(3000));
     QCOMPARE_LINES(sim.takeWrites(), (QStringList{"PAN_ABSOLUTE=0", "TILT_ABSOLUTE=0", "ZOOM_ABSOLUTE=0", "EXPOSURE_AUTO=3",
-                                                  "FOCUS_AUTO=1"}));
+                                                  "IRIS_ABSOLUTE=0", "FOCUS_AUTO=1"}));
 }
 
 void DialogTest::theProgramLoadsTheLibrary()

@@ -59,7 +59,7 @@ HRESULT FakeCameraFilter::Control<Base>::GetRange(long property, long* minimum, 
     *maximum = it->second.maximum;
     *step = it->second.step;
     *defaultValue = it->second.defaultValue;
-    *caps = 3;
+    *caps = it->second.caps;
     return S_OK;
 }
 

@@ -16,6 +16,7 @@ public:
         long minimum = 0, maximum = 100, step = 1, defaultValue = 0;
         long value = 0, flags = 2;
         bool rangeFails = false, getFails = false;
+        long caps = 3; // auto | manual
     };
 
     FakeCameraFilter();

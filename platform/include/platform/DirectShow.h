@@ -24,6 +24,7 @@ inline constexpr HRESULT E_FAIL = static_cast<HRESULT>(0x80004005u);
 inline constexpr HRESULT E_INVALIDARG = static_cast<HRESULT>(0x80070057u);
 
 inline constexpr uint32_t ERROR_MORE_DATA = 234;
+inline constexpr uint32_t ERROR_NOT_FOUND = 1168;
 inline constexpr uint32_t ERROR_SET_NOT_FOUND = 1170;
 
 inline constexpr HRESULT HRESULT_FROM_WIN32(uint32_t code)

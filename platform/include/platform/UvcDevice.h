@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -28,9 +29,37 @@ VORQ_PLATFORM_API std::string uvcQueryName(uint8_t query);
 VORQ_PLATFORM_API bool uvcQueryFromName(const std::string& name, uint8_t& query);
 
 struct ExtensionUnit {
+    ExtensionUnit() = default;
+    ExtensionUnit(uint8_t id, const GUID& code) : unitId(id), guid(code) {}
+
     uint8_t unitId = 0;
     GUID guid = GUID_NULL;
+    // From the unit's descriptor, when one was read: the units feeding it and
+    // its bmControls bitmap (bit n-1 set: selector n exists).
+    bool controlsKnown = false;
+    std::vector<uint8_t> sourceIds;
+    std::vector<uint8_t> controls;
+
+    // True when the unit advertises the selector, or nothing is known.
+    bool advertises(uint8_t selector) const
+    {
+        if (!controlsKnown) return true;
+        if (selector == 0) return false;
+        const std::size_t bit = selector - 1u;
+        return bit / 8 < controls.size() && (controls[bit / 8] >> (bit % 8) & 1);
+    }
 };
+
+// One format and frame size a camera can stream, with its frame rates.
+struct CaptureMode {
+    uint32_t fourcc = 0;             // V4L2_PIX_FMT_*
+    std::string format;              // FFmpeg's name: "mjpeg", "yuyv422", "h264", ...
+    bool compressed = false;
+    int width = 0;
+    int height = 0;
+    std::vector<double> frameRates; // frames per second, as offered
+};
+
 
 struct UvcIdentity {
     std::string card;          // the friendly name ("TELDORA TX42")
@@ -76,6 +105,12 @@ public:
     virtual int queryControl(uint32_t cid, ControlRange& range) = 0;
     virtual int getControl(uint32_t cid, int32_t& value) = 0;
     virtual int setControl(uint32_t cid, int32_t value) = 0;
+    // 0 when the menu control has an item at `index` (VIDIOC_QUERYMENU),
+    // EINVAL when not; ENOTTY where the backend cannot tell.
+    virtual int queryMenu(uint32_t cid, uint32_t index);
+
+    // The modes the camera streams; ENOTTY where the backend cannot tell.
+    virtual int captureModes(std::vector<CaptureMode>& modes);
 
     // A separate handle on the same camera; each filter binding owns one.
     // Null when the camera is gone.

@@ -137,3 +137,63 @@ TEST_F(CaptureInputResolverTest, RealMicrophoneIsTheMatchingPulseSource)
 }
 
 } // namespace
+
+namespace {
+// A source standing in for a USB camera's microphone, carrying what
+// PulseAudio's udev detection puts on one. The server's null source takes no
+// properties, so it is a remap of the test server's microphone. Unloaded
+// again with the object.
+class UsbSource {
+public:
+    UsbSource(const std::string& name, const std::string& properties)
+    {
+        const std::string command = "pactl load-module module-remap-source master=vorq_mic source_name=" + name +
+                                    " 'source_properties=\"device.description=USB-Audio " + properties + "\"' 2>/dev/null";
+        if (FILE* p = popen(command.c_str(), "r")) {
+            char line[32] = {};
+            if (std::fgets(line, sizeof line, p)) index_ = std::atoi(line);
+            pclose(p);
+        }
+    }
+    ~UsbSource()
+    {
+        if (index_ >= 0) std::system(("pactl unload-module " + std::to_string(index_)).c_str());
+    }
+    bool loaded() const { return index_ >= 0; }
+
+private:
+    int index_ = -1;
+};
+} // namespace
+
+TEST_F(CaptureInputResolverTest, CameraMicrophoneIsFoundByItsUsbIdentity)
+{
+    if (!std::getenv("PULSE_SERVER")) GTEST_SKIP() << "no PulseAudio test server";
+    // Two cameras of one name: one tied to its source by the sysfs path,
+    // the other (on another port) by vendor, product and serial.
+    UsbSource first("vorq_usb_first", "sysfs.path=/devices/pci0000:00/0000:00:14.0/usb1/1-4/1-4:1.2/sound/card2 "
+                                      "device.bus_path=pci-0000:00:14.0-usb-0:4:1.2");
+    UsbSource second("vorq_usb_second",
+                     "device.vendor.id=9f2b device.product.id=0042 device.serial=TELDORA_TX42_SN0002");
+    UsbSource stranger("vorq_usb_stranger", "sysfs.path=/devices/pci0000:00/0000:00:14.0/usb1/1-7/1-7:1.2/sound/card3 "
+                                            "device.vendor.id=9f2b device.product.id=0042");
+    ASSERT_TRUE(first.loaded() && second.loaded() && stranger.loaded());
+
+    UvcIdentity a = realCamera("TELDORA TX42", "/dev/video0");
+    a.vendorId = 0x9f2b;
+    a.productId = 0x0042;
+    a.busPath = "1-4";
+    a.serial = "SN0001";
+    UvcIdentity b = a;
+    b.videoNode = "/dev/video2";
+    b.busPath = "3-1";
+    b.serial = "SN0002";
+    install({a, b});
+
+    CaptureInput in;
+    std::vector<std::string> found;
+    for (int number = 0; CaptureInputResolver::resolveMicrophone("麦克风 (TELDORA TX42)", number, in) == 0; ++number)
+        found.push_back(in.url);
+    // By identity first, in camera order; the description only after them.
+    EXPECT_EQ(found, (std::vector<std::string>{"vorq_usb_first", "vorq_usb_second", "vorq_mic"}));
+}

@@ -195,7 +195,7 @@ TEST_F(CaptureFilterTest, ControlRangesAndUnknownIds)
     EXPECT_EQ(caps, CameraControl_Flags_Manual);
     ASSERT_EQ(cameraControl->GetRange(CameraControl_Focus, &minimum, &maximum, &step, &def, &caps), S_OK);
     EXPECT_EQ(caps, CameraControl_Flags_Auto | CameraControl_Flags_Manual);
-    EXPECT_EQ(camera().calls, (Calls{"query PAN_SPEED", "query FOCUS_ABSOLUTE"}));
+    EXPECT_EQ(camera().calls, (Calls{"query PAN_SPEED", "query FOCUS_ABSOLUTE", "query FOCUS_AUTO"}));
 
     EXPECT_EQ(cameraControl->GetRange(CameraControl_Roll, &minimum, &maximum, &step, &def, &caps), kSetNotFound);
     EXPECT_EQ(procAmp->Set(VideoProcAmp_ColorEnable, 1, VideoProcAmp_Flags_Manual), kSetNotFound);
@@ -207,7 +207,7 @@ TEST_F(CaptureFilterTest, ControlRangesAndUnknownIds)
     EXPECT_EQ(cameraControl->Set(CameraControl_Pan, 0, CameraControl_Flags_Auto), E_INVALIDARG);
     EXPECT_EQ(cameraControl->Set(CameraControl_Pan, 0, 0), E_INVALIDARG);
     EXPECT_EQ(cameraControl->Set(CameraControl_Pan, 0x100000000L, CameraControl_Flags_Manual), E_INVALIDARG);
-    EXPECT_EQ(camera().calls.size(), 3u);
+    EXPECT_EQ(camera().calls.size(), 4u);
 }
 
 TEST_F(CaptureFilterTest, WhiteBalanceModeFollowsTheAutoControl)
@@ -226,7 +226,7 @@ TEST_F(CaptureFilterTest, WhiteBalanceModeFollowsTheAutoControl)
     EXPECT_EQ(camera().calls, (Calls{"get WHITE_BALANCE_TEMPERATURE", "get AUTO_WHITE_BALANCE",
                                      "set AUTO_WHITE_BALANCE 0", "set WHITE_BALANCE_TEMPERATURE 5000",
                                      "get WHITE_BALANCE_TEMPERATURE", "get AUTO_WHITE_BALANCE",
-                                     "set AUTO_WHITE_BALANCE 1"}));
+                                     "query AUTO_WHITE_BALANCE", "set AUTO_WHITE_BALANCE 1"}));
 
     // A camera without auto white balance is always manual.
     camera().values.erase(V4L2_CID_AUTO_WHITE_BALANCE);
@@ -249,8 +249,8 @@ TEST_F(CaptureFilterTest, ExposureAndFocusModes)
     ASSERT_EQ(cameraControl->Set(CameraControl_Pan, -3600, CameraControl_Flags_Manual), S_OK);
     EXPECT_EQ(camera().calls,
               (Calls{"get EXPOSURE_ABSOLUTE", "get EXPOSURE_AUTO", "set EXPOSURE_AUTO 1", "set EXPOSURE_ABSOLUTE 100",
-                     "get EXPOSURE_ABSOLUTE", "get EXPOSURE_AUTO", "set EXPOSURE_AUTO 3", "set FOCUS_AUTO 0",
-                     "set FOCUS_ABSOLUTE 40", "set FOCUS_AUTO 1", "set PAN_ABSOLUTE -3600"}));
+                     "get EXPOSURE_ABSOLUTE", "get EXPOSURE_AUTO", "query EXPOSURE_AUTO", "set EXPOSURE_AUTO 3",
+                     "set FOCUS_AUTO 0", "set FOCUS_ABSOLUTE 40", "query FOCUS_AUTO", "set FOCUS_AUTO 1", "set PAN_ABSOLUTE -3600"}));
 
     // Any exposure mode but manual counts as automatic.
     camera().values[V4L2_CID_EXPOSURE_AUTO] = V4L2_EXPOSURE_AUTO;

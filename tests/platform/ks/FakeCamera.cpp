@@ -143,6 +143,9 @@ std::shared_ptr<FakeCameraState> makeTeldoraCamera()
     s->ranges[V4L2_CID_FOCUS_ABSOLUTE] = {0, 255, 5, 0, 0};
     s->ranges[V4L2_CID_CONTRAST] = {0, 14, 1, 7, 0};
     s->ranges[V4L2_CID_WHITE_BALANCE_TEMPERATURE] = {2800, 6500, 10, 4600, 0};
+    s->ranges[V4L2_CID_EXPOSURE_AUTO] = {0, 3, 1, V4L2_EXPOSURE_APERTURE_PRIORITY, 0};
+    s->ranges[V4L2_CID_FOCUS_AUTO] = {0, 1, 1, 1, 0};
+    s->ranges[V4L2_CID_AUTO_WHITE_BALANCE] = {0, 1, 1, 1, 0};
     for (const auto& [cid, range] : s->ranges) s->values[cid] = range.defaultValue;
     s->values[V4L2_CID_EXPOSURE_AUTO] = V4L2_EXPOSURE_APERTURE_PRIORITY;
     s->values[V4L2_CID_FOCUS_AUTO] = 1;

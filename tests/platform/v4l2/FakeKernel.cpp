@@ -47,6 +47,15 @@ int FakeKernel::ioctl(int fd, unsigned long request, void* arg)
         return 0;
     }
 
+    if (request == VIDIOC_ENUM_FMT || request == VIDIOC_ENUM_FRAMESIZES || request == VIDIOC_ENUM_FRAMEINTERVALS)
+        return enumerate(node, request, arg);
+    if (request == VIDIOC_QUERYMENU) {
+        auto* m = static_cast<v4l2_querymenu*>(arg);
+        auto items = menus.find(m->id);
+        if (items == menus.end()) return EINVAL;
+        return std::count(items->second.begin(), items->second.end(), m->index) ? 0 : EINVAL;
+    }
+
     const bool query = request == VIDIOC_QUERYCTRL;
     if (!query && request != VIDIOC_G_CTRL && request != VIDIOC_S_CTRL) return ENOTTY;
     auto* q = static_cast<v4l2_queryctrl*>(arg);
@@ -61,10 +70,58 @@ int FakeKernel::ioctl(int fd, unsigned long request, void* arg)
         q->step = 2;
         q->default_value = control->second;
         q->flags = V4L2_CTRL_FLAG_SLIDER;
+        if (auto r = ranges.find(id); r != ranges.end()) {
+            q->minimum = r->second.minimum;
+            q->maximum = r->second.maximum;
+            q->step = r->second.step;
+            q->default_value = r->second.defaultValue;
+            q->flags = r->second.flags;
+        }
+    } else if (auto e = controlErrno.find(id); e != controlErrno.end()) {
+        return e->second;
     } else if (request == VIDIOC_G_CTRL) {
         c->value = control->second;
     } else {
         control->second = c->value;
     }
     return 0;
+}
+
+int FakeKernel::enumerate(const Node& node, unsigned long request, void* arg) const
+{
+    // Formats in the order they first appear, sizes and intervals per format.
+    std::vector<uint32_t> formats;
+    for (const auto& m : node.modes)
+        if (!std::count(formats.begin(), formats.end(), m.fourcc)) formats.push_back(m.fourcc);
+    if (request == VIDIOC_ENUM_FMT) {
+        auto* f = static_cast<v4l2_fmtdesc*>(arg);
+        if (f->type != V4L2_BUF_TYPE_VIDEO_CAPTURE || f->index >= formats.size()) return EINVAL;
+        f->pixelformat = formats[f->index];
+        f->flags = 0;
+        for (const auto& m : node.modes)
+            if (m.fourcc == f->pixelformat && m.compressed) f->flags = V4L2_FMT_FLAG_COMPRESSED;
+        return 0;
+    }
+    if (request == VIDIOC_ENUM_FRAMESIZES) {
+        auto* s = static_cast<v4l2_frmsizeenum*>(arg);
+        uint32_t seen = 0;
+        for (const auto& m : node.modes)
+            if (m.fourcc == s->pixel_format && seen++ == s->index) {
+                s->type = V4L2_FRMSIZE_TYPE_DISCRETE;
+                s->discrete.width = static_cast<uint32_t>(m.width);
+                s->discrete.height = static_cast<uint32_t>(m.height);
+                return 0;
+            }
+        return EINVAL;
+    }
+    auto* v = static_cast<v4l2_frmivalenum*>(arg);
+    for (const auto& m : node.modes)
+        if (m.fourcc == v->pixel_format && uint32_t(m.width) == v->width && uint32_t(m.height) == v->height) {
+            if (v->index >= m.frameRates.size()) return EINVAL;
+            v->type = V4L2_FRMIVAL_TYPE_DISCRETE;
+            v->discrete.numerator = static_cast<uint32_t>(10000000 / m.frameRates[v->index] + 0.5);
+            v->discrete.denominator = 10000000;
+            return 0;
+        }
+    return EINVAL;
 }

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/UvcDevice.h"
 #include "v4l2/KernelSeam.h"
 
 // Device nodes answered from tables and every call recorded; sysfs stays the
@@ -17,6 +18,7 @@ public:
         std::string card;
         std::string driver = "uvcvideo";
         int openErrno = 0;
+        std::vector<vorq::platform::CaptureMode> modes{}; // answered by ENUM_FMT and friends
     };
     struct XuCall {
         int fd;
@@ -41,6 +43,11 @@ public:
     std::vector<uint8_t> xuReply;          // copied into the buffer of GET queries
     int xuErrno = 0;
     std::map<uint32_t, int32_t> controls;  // unknown ids answer EINVAL
+    // Optional per control: its range (else -64..64 step 2 around the value),
+    // the menu items it has, an errno G_CTRL/S_CTRL answer.
+    std::map<uint32_t, vorq::platform::ControlRange> ranges;
+    std::map<uint32_t, std::vector<uint32_t>> menus;
+    std::map<uint32_t, int> controlErrno;
 
     std::vector<std::string> opened;
     std::vector<int> closed;
@@ -49,5 +56,6 @@ public:
     std::vector<ControlCall> controlCalls;
 
 private:
+    int enumerate(const Node& node, unsigned long request, void* arg) const;
     int nextFd_ = 100;
 };
