@@ -1,0 +1,61 @@
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "ControlSet.h"
+#include "FrameSource.h"
+#include "UnitResponder.h"
+#include "UvcDescriptors.h"
+
+namespace vorq::emucam {
+
+// A small profile beside the descriptors: what a camera's string
+// descriptors and firmware would tell the driver.
+struct CameraProfile {
+    std::string product;      // empty: uvcvideo's "UVC Camera (vvvv:pppp)"
+    std::string manufacturer;
+    std::string serial;
+    bool simulatedUnits = false; // extension units answered by the simulated camera
+    std::string simState;        // its state directory ("" = a private one)
+    ControlSet::SpeedConvention speeds = ControlSet::SpeedConvention::Current;
+    std::vector<std::pair<std::string, std::string>> controls; // ctrl.* overrides
+    std::vector<std::pair<std::string, std::string>> unitLengths; // xu.U.S.len
+
+    // key=value lines, '#' comments. False with a reason on a bad line.
+    static bool parse(const std::string& text, CameraProfile& profile, std::string& error);
+};
+
+// The driver's view of one camera: its descriptors, the V4L2 controls and
+// extension units of its (first) video function, and whether it is plugged.
+class EmulatedCamera {
+public:
+    EmulatedCamera(UsbCamera usb, CameraProfile profile, std::unique_ptr<UnitResponder> units);
+
+    const UsbCamera& usb() const { return usb_; }
+    const CameraProfile& profile() const { return profile_; }
+    const VideoFunction& function() const { return usb_.functions.front(); }
+    // The name uvcvideo gives the video device.
+    std::string cardName() const;
+
+    ControlSet& controls() { return controls_; }
+    FrameSource& frames() { return frames_; }
+
+    // UVCIOC_CTRL_QUERY as uvc_xu_ctrl_query() checks it, then the device.
+    int xuQuery(uint8_t unit, uint8_t selector, uint8_t query, uint8_t* data, uint16_t size);
+
+    bool plugged() const { return plugged_; }
+    void setPlugged(bool plugged) { plugged_ = plugged; }
+
+private:
+    UsbCamera usb_;
+    CameraProfile profile_;
+    std::unique_ptr<UnitResponder> units_;
+    ControlSet controls_;
+    FrameSource frames_;
+    std::atomic<bool> plugged_{true};
+};
+
+} // namespace vorq::emucam

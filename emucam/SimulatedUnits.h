@@ -1,0 +1,31 @@
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "UnitResponder.h"
+
+namespace vorq::platform {
+class UvcDevice;
+}
+
+namespace vorq::emucam {
+
+// The TX42's firmware: its extension units answered by the simulated
+// camera's model, so the settings, zoom and upgrade protocols behave as they
+// do on the simulator (and land in its trace, VORQ_SIM_TRACE).
+// The one place that knows where that model lives.
+class SimulatedUnits final : public UnitResponder {
+public:
+    // Null when the simulated camera cannot be opened; stateDir as VORQ_SIM takes it.
+    static std::unique_ptr<SimulatedUnits> open(const std::string& stateDir, std::string& error);
+    ~SimulatedUnits() override;
+
+    int request(uint8_t unit, uint8_t selector, uint8_t query, uint8_t* data, uint16_t size) override;
+
+private:
+    explicit SimulatedUnits(std::unique_ptr<platform::UvcDevice> camera);
+    std::unique_ptr<platform::UvcDevice> camera_;
+};
+
+} // namespace vorq::emucam
