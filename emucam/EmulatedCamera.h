@@ -47,7 +47,13 @@ public:
     int xuQuery(uint8_t unit, uint8_t selector, uint8_t query, uint8_t* data, uint16_t size);
 
     bool plugged() const { return plugged_; }
-    void setPlugged(bool plugged) { plugged_ = plugged; }
+    // Every plug-in counts, so handles from an earlier one can be told apart.
+    void setPlugged(bool plugged)
+    {
+        if (plugged && !plugged_) ++plugIn_;
+        plugged_ = plugged;
+    }
+    unsigned plugIn() const { return plugIn_; }
 
 private:
     UsbCamera usb_;
@@ -56,6 +62,7 @@ private:
     ControlSet controls_;
     FrameSource frames_;
     std::atomic<bool> plugged_{true};
+    std::atomic<unsigned> plugIn_{0};
 };
 
 } // namespace vorq::emucam

@@ -1,6 +1,7 @@
 #include "EmulatedTestbed.h"
 
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -101,6 +102,9 @@ bool EmulatedTestbed::addCamera(const std::string& descriptorsPath, const std::s
     }
     std::unique_ptr<UnitResponder> units;
     if (profile.simulatedUnits) {
+        // Tests and bug reports point the simulated camera at a state of their own.
+        const char* state = std::getenv("VORQ_EMUCAM_SIM_STATE");
+        if (profile.simState.empty() && state && *state) profile.simState = state;
         units = SimulatedUnits::open(profile.simState, error);
         if (!units) return false;
     } else {
@@ -168,6 +172,7 @@ bool EmulatedTestbed::plug(Slot& slot, std::string& error)
         gchar* ifPath = umockdev_testbed_add_devicev(testbed_, "usb", ifName.c_str(), slot.usbPath.c_str(),
                                                      const_cast<gchar**>(ifAttrs), const_cast<gchar**>(noProps));
         if (!ifPath) continue;
+        slot.childPaths.push_back(ifPath);
         if (const char* driver = driverOf(i)) {
             gchar* sys = umockdev_testbed_get_sys_dir(testbed_);
             const std::string driverDir = std::string(sys) + "/bus/usb/drivers/" + driver;
@@ -206,6 +211,7 @@ bool EmulatedTestbed::plug(Slot& slot, std::string& error)
                 return false;
             }
             relativeLink(testbed_, vPath, "device", controlPath);
+            slot.childPaths.push_back(vPath);
             g_free(vPath);
             // umockdev's preload makes this plain file look like the
             // character device the "dev" attribute names.
@@ -234,6 +240,11 @@ void EmulatedTestbed::unplugAll()
     for (auto& slot : slots_) {
         slot.camera->setPlugged(false);
         for (auto& node : slot.nodes) node->unplugged();
+        // Children one by one, last first: removing the parent alone would
+        // leave their /sys/bus and /sys/class links behind.
+        for (auto it = slot.childPaths.rbegin(); it != slot.childPaths.rend(); ++it)
+            umockdev_testbed_remove_device(testbed_, it->c_str());
+        slot.childPaths.clear();
         if (!slot.usbPath.empty()) umockdev_testbed_remove_device(testbed_, slot.usbPath.c_str());
         slot.usbPath.clear();
     }

@@ -40,6 +40,7 @@ private:
         std::unique_ptr<EmulatedCamera> camera;
         std::vector<std::unique_ptr<V4l2Node>> nodes;
         std::string usbPath;
+        std::vector<std::string> childPaths; // interfaces and nodes, in the order added
         int port = 0;
         int deviceNumber = 0;
         int firstNode = 0;

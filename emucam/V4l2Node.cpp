@@ -96,6 +96,7 @@ bool V4l2Node::attach(UMockdevTestbed* testbed, std::string& error)
     if (!handler_) {
         handler_ = umockdev_ioctl_base_new();
         g_signal_connect(handler_, "handle-ioctl", G_CALLBACK(&V4l2Node::onIoctl), this);
+        g_signal_connect(handler_, "client-connected", G_CALLBACK(&V4l2Node::onConnected), this);
         g_signal_connect(handler_, "client-vanished", G_CALLBACK(&V4l2Node::onVanished), this);
     }
     GError* gerror = nullptr;
@@ -126,10 +127,18 @@ int V4l2Node::onIoctl(UMockdevIoctlBase*, UMockdevIoctlClient* client, void* sel
     return TRUE;
 }
 
+void V4l2Node::onConnected(UMockdevIoctlBase*, UMockdevIoctlClient* client, void* self)
+{
+    auto* node = static_cast<V4l2Node*>(self);
+    std::lock_guard<std::mutex> lock(node->mutex_);
+    node->clients_[client] = node->camera_.plugIn();
+}
+
 void V4l2Node::onVanished(UMockdevIoctlBase*, UMockdevIoctlClient* client, void* self)
 {
     auto* node = static_cast<V4l2Node*>(self);
     std::unique_lock<std::mutex> lock(node->mutex_);
+    node->clients_.erase(client);
     // A closed file handle gives up the stream, as the driver's release does.
     for (auto it = node->pending_.begin(); it != node->pending_.end();) {
         if (it->client == client) {
@@ -179,6 +188,11 @@ uint32_t V4l2Node::sizeImage() const
 int V4l2Node::handle(UMockdevIoctlClient* client, unsigned long request, UMockdevIoctlData* data, bool& deferred)
 {
     if (!camera_.plugged()) return ENODEV;
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        auto it = clients_.find(client);
+        if (it != clients_.end() && it->second != camera_.plugIn()) return ENODEV;
+    }
     void* arg = data ? data->data : nullptr;
 
     if (request == VIDIOC_QUERYCAP) {

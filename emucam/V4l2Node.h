@@ -4,6 +4,7 @@
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
+#include <map>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -49,6 +50,7 @@ private:
     };
 
     static int onIoctl(UMockdevIoctlBase* base, UMockdevIoctlClient* client, void* self);
+    static void onConnected(UMockdevIoctlBase* base, UMockdevIoctlClient* client, void* self);
     static void onVanished(UMockdevIoctlBase* base, UMockdevIoctlClient* client, void* self);
 
     // errno result; `deferred` when the answer comes later (DQBUF).
@@ -78,6 +80,9 @@ private:
 
     std::mutex mutex_;
     std::condition_variable wake_;
+    // Each file handle and the plug-in it was opened under: a handle from
+    // before an unplug stays dead.
+    std::map<UMockdevIoctlClient*, unsigned> clients_;
     std::size_t formatIndex_ = 0, frameIndex_ = 0;
     uint32_t interval_ = 333333; // 100 ns units
     UMockdevIoctlClient* owner_ = nullptr;
