@@ -74,26 +74,31 @@ int EmulatedCamera::xuQuery(uint8_t unit, uint8_t selector, uint8_t query, uint8
     // Only controls the unit advertises in bmControls exist for the driver.
     if (selector == 0 || !xu->hasControl(selector - 1u)) return ENOENT;
 
-    // The driver learns each control's capabilities and length from the
-    // device, and checks every request against them.
-    uint8_t info = 0;
-    uint8_t lengthBytes[2] = {};
-    if (units_->request(unit, selector, UVC_GET_INFO, &info, 1) != 0 ||
-        units_->request(unit, selector, UVC_GET_LEN, lengthBytes, 2) != 0)
-        return EIO;
-    const uint16_t length = static_cast<uint16_t>(lengthBytes[0] | lengthBytes[1] << 8);
+    // On first use the driver learns a control's capabilities and length
+    // from the device, and checks every later request against them.
+    const auto key = std::make_pair(unit, selector);
+    std::unique_lock<std::mutex> lock(unitsMutex_);
+    auto known = unitInfo_.find(key);
+    if (known == unitInfo_.end()) {
+        uint8_t info = 0;
+        uint8_t lengthBytes[2] = {};
+        if (const int r = units_->request(unit, selector, UVC_GET_INFO, &info, 1)) return r;
+        if (const int r = units_->request(unit, selector, UVC_GET_LEN, lengthBytes, 2)) return r;
+        known = unitInfo_.emplace(key, std::make_pair(info, static_cast<uint16_t>(lengthBytes[0] | lengthBytes[1] << 8)))
+                    .first;
+    }
+    const uint8_t info = known->second.first;
+    const uint16_t length = known->second.second;
+    lock.unlock();
 
     uint8_t flag = 0;
     switch (query) {
     case UVC_GET_LEN:
-        if (size != 2) return ENOBUFS;
-        data[0] = lengthBytes[0];
-        data[1] = lengthBytes[1];
-        return 0;
     case UVC_GET_INFO:
-        if (size != 1) return ENOBUFS;
-        data[0] = info;
-        return 0;
+        // Asked by the application: passed to the device.
+        if (size != (query == UVC_GET_LEN ? 2 : 1)) return ENOBUFS;
+        if (!data) return EFAULT;
+        return units_->request(unit, selector, query, data, size);
     case UVC_SET_CUR: flag = UVC_CONTROL_CAP_SET; break;
     case UVC_GET_CUR: flag = UVC_CONTROL_CAP_GET; break;
     // The driver assumes every control answers these.

@@ -2,7 +2,10 @@
 
 #include <atomic>
 #include <cstdint>
+#include <map>
 #include <memory>
+#include <mutex>
+#include <utility>
 #include <string>
 
 #include "ControlSet.h"
@@ -59,6 +62,8 @@ private:
     UsbCamera usb_;
     CameraProfile profile_;
     std::unique_ptr<UnitResponder> units_;
+    std::mutex unitsMutex_;
+    std::map<std::pair<uint8_t, uint8_t>, std::pair<uint8_t, uint16_t>> unitInfo_; // capabilities, length
     ControlSet controls_;
     FrameSource frames_;
     std::atomic<bool> plugged_{true};
