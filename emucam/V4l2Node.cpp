@@ -73,6 +73,12 @@ V4l2Node::V4l2Node(EmulatedCamera& camera, const StreamingInterface* streaming, 
                    std::string bufferFile)
     : camera_(camera), streaming_(streaming), kind_(kind), devnode_(std::move(devnode)), bufferFile_(std::move(bufferFile))
 {
+    resetFormat();
+}
+
+void V4l2Node::resetFormat()
+{
+    formatIndex_ = frameIndex_ = 0;
     if (const StreamFormat* f = format()) {
         for (std::size_t i = 0; i < f->frames.size(); ++i)
             if (f->frames[i].index == f->defaultFrame) frameIndex_ = i;
@@ -161,6 +167,10 @@ void V4l2Node::unplugged()
     std::unique_lock<std::mutex> lock(mutex_);
     stopStreaming(lock);
     failPending(ENODEV);
+    // What comes back is a new device: nobody owns it, nothing is mapped.
+    releaseBuffers();
+    owner_ = nullptr;
+    resetFormat();
 }
 
 const StreamFormat* V4l2Node::format() const
@@ -434,7 +444,16 @@ int V4l2Node::claim(UMockdevIoctlClient* client)
 {
     // The first file handle to use a streaming ioctl owns the stream until
     // it frees its buffers or closes; others are told the device is busy.
-    if (owner_ && owner_ != client) return EBUSY;
+    if (owner_ && owner_ != client && umockdev_ioctl_client_get_connected(owner_)) return EBUSY;
+    if (owner_ && owner_ != client) {
+        // The owner closed its handle; umockdev tells us of that a little
+        // later than the kernel would act on it.
+        std::unique_lock<std::mutex> lock(mutex_, std::adopt_lock);
+        stopStreaming(lock);
+        failPending(EINVAL);
+        releaseBuffers();
+        lock.release();
+    }
     owner_ = client;
     return 0;
 }

@@ -66,6 +66,7 @@ private:
     void clockLoop();
     void failPending(int error);
 
+    void resetFormat();
     const StreamFormat* format() const;
     const FrameSize* frame() const;
     uint32_t sizeImage() const;
