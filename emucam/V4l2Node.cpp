@@ -93,6 +93,7 @@ V4l2Node::~V4l2Node()
         stopStreaming(lock);
         failPending(ENODEV);
         releaseBuffers();
+        setOwner(nullptr);
     }
     if (handler_) g_object_unref(handler_);
 }
@@ -158,7 +159,7 @@ void V4l2Node::onVanished(UMockdevIoctlBase*, UMockdevIoctlClient* client, void*
     if (node->owner_ == client) {
         node->stopStreaming(lock);
         node->releaseBuffers();
-        node->owner_ = nullptr;
+        node->setOwner(nullptr);
     }
 }
 
@@ -169,7 +170,7 @@ void V4l2Node::unplugged()
     failPending(ENODEV);
     // What comes back is a new device: nobody owns it, nothing is mapped.
     releaseBuffers();
-    owner_ = nullptr;
+    setOwner(nullptr);
     resetFormat();
 }
 
@@ -440,6 +441,15 @@ int V4l2Node::handleFormat(unsigned long request, void* arg, UMockdevIoctlClient
     }
 }
 
+void V4l2Node::setOwner(UMockdevIoctlClient* client)
+{
+    // Held, so that a late look at a closed owner never meets a freed object.
+    if (client == owner_) return;
+    if (client) g_object_ref(client);
+    if (owner_) g_object_unref(owner_);
+    owner_ = client;
+}
+
 int V4l2Node::claim(UMockdevIoctlClient* client)
 {
     // The first file handle to use a streaming ioctl owns the stream until
@@ -454,7 +464,7 @@ int V4l2Node::claim(UMockdevIoctlClient* client)
         releaseBuffers();
         lock.release();
     }
-    owner_ = client;
+    setOwner(client);
     return 0;
 }
 
@@ -477,7 +487,7 @@ int V4l2Node::requestBuffers(v4l2_requestbuffers& rb, UMockdevIoctlClient* clien
     if (streaming_on_) return EBUSY;
     releaseBuffers();
     if (rb.count == 0) {
-        owner_ = nullptr;
+        setOwner(nullptr);
         return 0;
     }
     const uint32_t count = std::clamp(rb.count, kMinBuffers, kMaxBuffers);

@@ -59,6 +59,7 @@ private:
     int handleStream(unsigned long request, void* arg, UMockdevIoctlClient* client, UMockdevIoctlData* data,
                      bool& deferred);
     int claim(UMockdevIoctlClient* client);
+    void setOwner(UMockdevIoctlClient* client);
     int requestBuffers(v4l2_requestbuffers& rb, UMockdevIoctlClient* client);
     void fillBuffer(uint32_t index, v4l2_buffer& b) const;
     void stopStreaming(std::unique_lock<std::mutex>& lock);
