@@ -77,8 +77,12 @@ void ControlSet::build(const VideoFunction& function, SpeedConvention speeds)
         }
         if (ct->hasControl(12)) {
             if (oldSpeeds) {
-                add(integer(V4L2_CID_PAN_SPEED, "Pan, Speed", 1, 24, 1, 1));
-                add(integer(V4L2_CID_TILT_SPEED, "Tilt, Speed", 1, 24, 1, 1));
+                EmulatedControl pan = integer(V4L2_CID_PAN_SPEED, "Pan, Speed", 1, 24, 1, 1);
+                EmulatedControl tilt = integer(V4L2_CID_TILT_SPEED, "Tilt, Speed", 1, 24, 1, 1);
+                pan.signedSpeed = tilt.signedSpeed = true;
+                pan.value = tilt.value = 0;
+                add(pan);
+                add(tilt);
             } else {
                 add(integer(V4L2_CID_PAN_SPEED, "Pan, Speed", -24, 24, 1, 0));
                 add(integer(V4L2_CID_TILT_SPEED, "Tilt, Speed", -24, 24, 1, 0));
@@ -238,6 +242,16 @@ int ControlSet::set(uint32_t id, int32_t value)
             !c->menu[value])
             return EINVAL;
     } else {
+        if (c->signedSpeed) {
+            // 0 stops; any other value moves at a speed within the range.
+            if (value == 0) {
+                c->value = 0;
+                return 0;
+            }
+            const int64_t speed = std::clamp<int64_t>(std::abs(static_cast<int64_t>(value)), c->minimum, c->maximum);
+            c->value = static_cast<int32_t>(value < 0 ? -speed : speed);
+            return 0;
+        }
         // Clamp to the range, then round to the nearest step from the minimum.
         int64_t v = std::clamp<int64_t>(value, c->minimum, c->maximum);
         if (c->step > 1) {

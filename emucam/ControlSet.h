@@ -23,6 +23,9 @@ struct EmulatedControl {
     uint32_t master = 0;      // the auto control this one follows
     int32_t masterManual = 0; // the master's value in which this one is writable
     bool writeOnly = false;
+    // A relative (speed) control under older kernels: the range is the
+    // device's speed 1..max and the sign, a separate direction byte, is kept.
+    bool signedSpeed = false;
 };
 
 // The V4L2 controls uvcvideo maps from a camera terminal's and a processing

@@ -66,6 +66,14 @@ std::string EmulatedCamera::cardName() const
     return name;
 }
 
+int EmulatedCamera::setControl(uint32_t cid, int32_t& value)
+{
+    int error = controls_.set(cid, value);
+    if (error == 0) error = controls_.get(cid, value);
+    units_->controlWritten(cid, value, error);
+    return error;
+}
+
 int EmulatedCamera::xuQuery(uint8_t unit, uint8_t selector, uint8_t query, uint8_t* data, uint16_t size)
 {
     if (!plugged_) return ENODEV;

@@ -49,6 +49,9 @@ public:
     // UVCIOC_CTRL_QUERY as uvc_xu_ctrl_query() checks it, then the device.
     int xuQuery(uint8_t unit, uint8_t selector, uint8_t query, uint8_t* data, uint16_t size);
 
+    // S_CTRL: the driver's rules, then the value reaches the device.
+    int setControl(uint32_t cid, int32_t& value);
+
     bool plugged() const { return plugged_; }
     // Every plug-in counts, so handles from an earlier one can be told apart.
     void setPlugged(bool plugged)

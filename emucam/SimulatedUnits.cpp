@@ -2,6 +2,7 @@
 
 #include "platform/UvcDevice.h"
 #include "sim/SimBackend.h"
+#include "sim/SimTrace.h"
 
 namespace vorq::emucam {
 
@@ -15,7 +16,15 @@ std::unique_ptr<SimulatedUnits> SimulatedUnits::open(const std::string& stateDir
     return std::unique_ptr<SimulatedUnits>(new SimulatedUnits(std::move(cameras.front())));
 }
 
-SimulatedUnits::SimulatedUnits(std::unique_ptr<platform::UvcDevice> camera) : camera_(std::move(camera)) {}
+SimulatedUnits::SimulatedUnits(std::unique_ptr<platform::UvcDevice> camera)
+    : camera_(std::move(camera)), trace_(platform::sim::SimTrace::fromEnvironment())
+{
+}
+
+void SimulatedUnits::controlWritten(uint32_t cid, int32_t value, int error)
+{
+    if (trace_) trace_->control("emulated", "s_ctrl", cid, &value, nullptr, error);
+}
 
 SimulatedUnits::~SimulatedUnits() = default;
 

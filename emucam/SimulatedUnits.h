@@ -7,7 +7,10 @@
 
 namespace vorq::platform {
 class UvcDevice;
+namespace sim {
+class SimTrace;
 }
+} // namespace vorq::platform
 
 namespace vorq::emucam {
 
@@ -22,10 +25,13 @@ public:
     ~SimulatedUnits() override;
 
     int request(uint8_t unit, uint8_t selector, uint8_t query, uint8_t* data, uint16_t size) override;
+    // Into the simulated camera's trace, beside its extension-unit requests.
+    void controlWritten(uint32_t cid, int32_t value, int error) override;
 
 private:
     explicit SimulatedUnits(std::unique_ptr<platform::UvcDevice> camera);
     std::unique_ptr<platform::UvcDevice> camera_;
+    std::shared_ptr<platform::sim::SimTrace> trace_;
 };
 
 } // namespace vorq::emucam

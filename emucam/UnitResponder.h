@@ -16,6 +16,8 @@ class UnitResponder {
 public:
     virtual ~UnitResponder() = default;
     virtual int request(uint8_t unit, uint8_t selector, uint8_t query, uint8_t* data, uint16_t size) = 0;
+    // A V4L2 control write the driver made (value as stored), for traces.
+    virtual void controlWritten(uint32_t /*cid*/, int32_t /*value*/, int /*error*/) {}
 };
 
 // A camera whose extension units we know nothing of: each advertised

@@ -252,8 +252,7 @@ int V4l2Node::handle(UMockdevIoctlClient* client, unsigned long request, UMockde
     case VIDIOC_S_CTRL: {
         if (!fits<v4l2_control>(data)) return EFAULT;
         auto& c = *static_cast<v4l2_control*>(arg);
-        if (const int r = camera_.controls().set(c.id, c.value)) return r;
-        return camera_.controls().get(c.id, c.value);
+        return camera_.setControl(c.id, c.value);
     }
     case UVCIOC_CTRL_QUERY: {
         if (!fits<uvc_xu_control_query>(data)) return EFAULT;
