@@ -7,6 +7,8 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <cstdio>
+#include <unistd.h>
 #include <cstdlib>
 #include <cstring>
 #include <functional>
@@ -108,6 +110,56 @@ TEST(EngineOnKernelCameraUnplug, PreviewSurvivesAnUnplugAndReopensAfterAReplug)
     ASSERT_TRUE(engine.CaptureIsOpen());
     EXPECT_TRUE(waitFor([&] { return pictures.count >= before + 3; }, 15000));
     engine.StopCapture();
+}
+
+namespace {
+
+std::string run(const std::string& command, int* status = nullptr)
+{
+    std::string out;
+    if (FILE* pipe = popen(command.c_str(), "r")) {
+        char buffer[512];
+        while (std::fgets(buffer, sizeof buffer, pipe)) out += buffer;
+        const int s = pclose(pipe);
+        if (status) *status = s;
+    }
+    return out;
+}
+
+} // namespace
+
+TEST(EngineOnKernelCameraRecording, RecordsH264AndAacWithTheMicrophoneFoundByUsbIdentity)
+{
+    GTEST_SKIP() << "needs: the camera's microphone found by its USB identity";
+    // A microphone as PulseAudio shows a USB audio interface: its name says
+    // nothing of the camera, its USB identity does.
+    int status = -1;
+    const std::string module =
+        run("pactl load-module module-null-source source_name=emucam_tx42_mic "
+            "'source_properties=device.description=\"USB Audio Mono\" device.bus=usb "
+            "device.vendor.id=9f2b device.product.id=0042 device.serial=TELDORA_TX42_SN0001 "
+            "device.bus_path=pci-0000:00:14.0-usb-0:1:1.2' 2>/dev/null",
+            &status);
+    if (status != 0) GTEST_SKIP() << "no sound server";
+    const std::string path = "/tmp/emucam-recording-" + std::to_string(getpid()) + ".mp4";
+    {
+        Vorq_Medialib engine;
+        engine.SetCapture(kCard, 0);
+        engine.SetVideoSize("800x600");
+        engine.SetCaptureMicrophone("\xE9\xBA\xA6\xE5\x85\x8B\xE9\xA3\x8E (TELDORA TX42)", 0);
+        engine.StartCapture();
+        ASSERT_TRUE(engine.CaptureIsOpen());
+        engine.SetRecordFileName(path);
+        EXPECT_EQ(engine.StartRecord(), 1);
+        waitFor([] { return false; }, 2500);
+        engine.StopRecord();
+        engine.StopCapture();
+    }
+    run("pactl unload-module " + module);
+    const std::string streams =
+        run("ffprobe -v error -show_entries stream=codec_name -of csv=p=0 '" + path + "' | sort | tr '\\n' ' '");
+    std::remove(path.c_str());
+    EXPECT_EQ(streams, "aac h264 ");
 }
 
 int main(int argc, char** argv)
