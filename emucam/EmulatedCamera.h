@@ -42,6 +42,9 @@ public:
     const VideoFunction& function() const { return usb_.functions.front(); }
     // The name uvcvideo gives the video device.
     std::string cardName() const;
+    // QUERYCAP's bus_info: the host controller and the USB port.
+    const std::string& busInfo() const { return busInfo_; }
+    void setPort(const std::string& port) { busInfo_ = "usb-0000:00:14.0-" + port; }
 
     ControlSet& controls() { return controls_; }
     FrameSource& frames() { return frames_; }
@@ -69,6 +72,7 @@ private:
     std::map<std::pair<uint8_t, uint8_t>, std::pair<uint8_t, uint16_t>> unitInfo_; // capabilities, length
     ControlSet controls_;
     FrameSource frames_;
+    std::string busInfo_ = "usb-0000:00:14.0-1";
     std::atomic<bool> plugged_{true};
     std::atomic<unsigned> plugIn_{0};
 };

@@ -133,6 +133,7 @@ bool EmulatedTestbed::plug(Slot& slot, std::string& error)
     const UsbCamera& usb = camera.usb();
     const CameraProfile& profile = camera.profile();
     const std::string name = "1-" + std::to_string(slot.port);
+    camera.setPort(std::to_string(slot.port));
     slot.deviceNumber = nextDeviceNumber_++;
 
     std::vector<std::string> attributes = {
@@ -193,7 +194,6 @@ bool EmulatedTestbed::plug(Slot& slot, std::string& error)
     const auto& streams = camera.function().streaming;
     if (!slot.attached) slot.firstNode = nextNode_;
     int node = slot.firstNode;
-    std::size_t created = 0;
     for (std::size_t s = 0; s < streams.size(); ++s)
         for (auto kind : {V4l2Node::Kind::Capture, V4l2Node::Kind::Metadata}) {
             const std::string video = "video" + std::to_string(node);
@@ -226,12 +226,10 @@ bool EmulatedTestbed::plug(Slot& slot, std::string& error)
                 if (!slot.nodes.back()->attach(testbed_, error)) return false;
             }
             ++node;
-            ++created;
         }
     if (!slot.attached) nextNode_ = node;
     slot.attached = true;
     camera.setPlugged(true);
-    (void)created;
     return true;
 }
 

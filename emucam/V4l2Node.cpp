@@ -212,7 +212,7 @@ int V4l2Node::handle(UMockdevIoctlClient* client, unsigned long request, UMockde
         std::memset(&cap, 0, sizeof cap);
         copyText(cap.driver, sizeof cap.driver, "uvcvideo");
         copyText(cap.card, sizeof cap.card, camera_.cardName());
-        copyText(cap.bus_info, sizeof cap.bus_info, "usb-0000:00:14.0-1");
+        copyText(cap.bus_info, sizeof cap.bus_info, camera_.busInfo());
         cap.version = KERNEL_VERSION(6, 1, 0);
         cap.device_caps = (kind_ == Kind::Capture ? V4L2_CAP_VIDEO_CAPTURE : V4L2_CAP_META_CAPTURE) | V4L2_CAP_STREAMING;
         cap.capabilities = V4L2_CAP_VIDEO_CAPTURE | V4L2_CAP_META_CAPTURE | V4L2_CAP_STREAMING | V4L2_CAP_DEVICE_CAPS;
@@ -388,7 +388,7 @@ int V4l2Node::handleFormat(unsigned long request, void* arg, UMockdevIoctlClient
         std::size_t formatIndex = formatIndex_, frameIndex = frameIndex_;
         if (request != VIDIOC_G_FMT) chooseFormat(f, formatIndex, frameIndex);
         if (request == VIDIOC_S_FMT) {
-            if (const int r = claim(client)) return r;
+            if (const int r = claim(client, lock)) return r;
             if (bufferCount_ > 0) return EBUSY;
             formatIndex_ = formatIndex;
             frameIndex_ = frameIndex;
@@ -416,7 +416,7 @@ int V4l2Node::handleFormat(unsigned long request, void* arg, UMockdevIoctlClient
         auto& p = *static_cast<v4l2_streamparm*>(arg);
         if (p.type != V4L2_BUF_TYPE_VIDEO_CAPTURE) return EINVAL;
         if (request == VIDIOC_S_PARM) {
-            if (const int r = claim(client)) return r;
+            if (const int r = claim(client, lock)) return r;
             if (streaming_on_) return EBUSY;
             const v4l2_fract want = p.parm.capture.timeperframe;
             uint32_t wanted = interval_;
@@ -427,12 +427,10 @@ int V4l2Node::handleFormat(unsigned long request, void* arg, UMockdevIoctlClient
         }
         std::memset(&p.parm, 0, sizeof p.parm);
         p.parm.capture.capability = V4L2_CAP_TIMEPERFRAME;
+        // Reduced as the driver does, so that 333333/10000000 reads as 1/30.
         p.parm.capture.timeperframe = {interval_, 10000000};
-        // Reduced like the driver does, so 333333/10000000 reads as 1/30.
-        for (uint32_t d : {10000000u}) {
-            const uint32_t fps = d / interval_;
-            if (fps > 0 && d % interval_ <= interval_ / 100) p.parm.capture.timeperframe = {1, fps};
-        }
+        const uint32_t fps = 10000000 / interval_;
+        if (fps > 0 && 10000000 % interval_ <= interval_ / 100) p.parm.capture.timeperframe = {1, fps};
         return 0;
     }
     default:
@@ -449,19 +447,17 @@ void V4l2Node::setOwner(UMockdevIoctlClient* client)
     owner_ = client;
 }
 
-int V4l2Node::claim(UMockdevIoctlClient* client)
+int V4l2Node::claim(UMockdevIoctlClient* client, std::unique_lock<std::mutex>& lock)
 {
     // The first file handle to use a streaming ioctl owns the stream until
     // it frees its buffers or closes; others are told the device is busy.
-    if (owner_ && owner_ != client && umockdev_ioctl_client_get_connected(owner_)) return EBUSY;
     if (owner_ && owner_ != client) {
+        if (umockdev_ioctl_client_get_connected(owner_)) return EBUSY;
         // The owner closed its handle; umockdev tells us of that a little
         // later than the kernel would act on it.
-        std::unique_lock<std::mutex> lock(mutex_, std::adopt_lock);
         stopStreaming(lock);
         failPending(EINVAL);
         releaseBuffers();
-        lock.release();
     }
     setOwner(client);
     return 0;
@@ -479,10 +475,10 @@ void V4l2Node::releaseBuffers()
     unlink(bufferFile_.c_str());
 }
 
-int V4l2Node::requestBuffers(v4l2_requestbuffers& rb, UMockdevIoctlClient* client)
+int V4l2Node::requestBuffers(v4l2_requestbuffers& rb, UMockdevIoctlClient* client, std::unique_lock<std::mutex>& lock)
 {
     if (rb.type != V4L2_BUF_TYPE_VIDEO_CAPTURE || rb.memory != V4L2_MEMORY_MMAP) return EINVAL;
-    if (const int r = claim(client)) return r;
+    if (const int r = claim(client, lock)) return r;
     if (streaming_on_) return EBUSY;
     releaseBuffers();
     if (rb.count == 0) {
@@ -530,10 +526,10 @@ int V4l2Node::handleStream(unsigned long request, void* arg, UMockdevIoctlClient
                            bool& deferred)
 {
     std::unique_lock<std::mutex> lock(mutex_);
-    if (request == VIDIOC_REQBUFS) return requestBuffers(*static_cast<v4l2_requestbuffers*>(arg), client);
+    if (request == VIDIOC_REQBUFS) return requestBuffers(*static_cast<v4l2_requestbuffers*>(arg), client, lock);
     if (request == VIDIOC_STREAMON || request == VIDIOC_STREAMOFF) {
         if (*static_cast<int*>(arg) != V4L2_BUF_TYPE_VIDEO_CAPTURE) return EINVAL;
-        if (const int r = claim(client)) return r;
+        if (const int r = claim(client, lock)) return r;
         if (request == VIDIOC_STREAMOFF) {
             stopStreaming(lock);
             failPending(EINVAL);
@@ -560,7 +556,7 @@ int V4l2Node::handleStream(unsigned long request, void* arg, UMockdevIoctlClient
         fillBuffer(b.index, b);
         return 0;
     }
-    if (const int r = claim(client)) return r;
+    if (const int r = claim(client, lock)) return r;
     if (request == VIDIOC_QBUF) {
         if (b.memory != V4L2_MEMORY_MMAP || b.index >= bufferCount_) return EINVAL;
         if (bufferFlags_[b.index] & V4L2_BUF_FLAG_QUEUED) return EINVAL;

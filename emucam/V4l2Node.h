@@ -58,9 +58,9 @@ private:
     int handleFormat(unsigned long request, void* arg, UMockdevIoctlClient* client);
     int handleStream(unsigned long request, void* arg, UMockdevIoctlClient* client, UMockdevIoctlData* data,
                      bool& deferred);
-    int claim(UMockdevIoctlClient* client);
+    int claim(UMockdevIoctlClient* client, std::unique_lock<std::mutex>& lock);
     void setOwner(UMockdevIoctlClient* client);
-    int requestBuffers(v4l2_requestbuffers& rb, UMockdevIoctlClient* client);
+    int requestBuffers(v4l2_requestbuffers& rb, UMockdevIoctlClient* client, std::unique_lock<std::mutex>& lock);
     void fillBuffer(uint32_t index, v4l2_buffer& b) const;
     void stopStreaming(std::unique_lock<std::mutex>& lock);
     void releaseBuffers();
