@@ -17,8 +17,12 @@ echo "reboot_ms=300" > "$work/sim/sim.conf"
 cp "$work/sim/sim.conf" "$work/emu/sim.conf"
 head -c 30720 /dev/urandom > "$work/Lynx-A_v2.img"
 
-# Only the device path differs: the simulator's own, or the emulated node's.
-normalise() { sed -e 's|#1-4#sim-cam0|#PORT#NODE|; s|#1-1#/dev/video0|#PORT#NODE|' "$1"; }
+# Only the device path differs: the simulator's own, or the emulated node's;
+# and which flash-progress figures a poll happens to see.
+normalise() {
+  sed -E -e 's|#1-4#sim-cam0|#PORT#NODE|; s|#1-1#/dev/video0|#PORT#NODE|' \
+    -e 's/(flash write:[0-9.]+%)+/flash write:(progress)/' "$1"
+}
 # The bytes written to the camera; reads may differ, since the driver asks
 # each control's length and capabilities once on its own.
 requests() { grep -o '"unit":[^}]*"query":"SET_CUR"[^}]*"errno":[-0-9]*' "$1"; }
