@@ -21,7 +21,7 @@ head -c 30720 /dev/urandom > "$work/Lynx-A_v2.img"
 # and which flash-progress figures a poll happens to see.
 normalise() {
   sed -E -e 's|#1-4#sim-cam0|#PORT#NODE|; s|#1-1#/dev/video0|#PORT#NODE|' \
-    -e 's/(flash write:[0-9.]+%)+/flash write:(progress)/' "$1"
+    -e 's/(\r?flash write:[0-9.]+%)+/flash write:(progress)/' "$1"
 }
 # The bytes written to the camera; reads may differ, since the driver asks
 # each control's length and capabilities once on its own.
