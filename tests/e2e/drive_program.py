@@ -6,6 +6,7 @@ camera received. Run by run-program-test, which starts the program."""
 import argparse
 import json
 import os
+import signal
 import subprocess
 import sys
 import time
@@ -209,6 +210,23 @@ class Session:
             self.wait_until("%r to stop on release" % name,
                             lambda: self.trace.control_writes(cid, mark)[-1:] == [0])
 
+    def unplug_while_previewing_and_replug(self):
+        # Only the emulated kernel camera can be pulled: the emulator's
+        # process takes the signals.
+        assert self.args.emulator_pid, "no emulator to unplug the camera"
+        os.kill(self.args.emulator_pid, signal.SIGUSR1)
+        self.wait_until("the camera to be released", lambda: self.chosen_camera() == "No camera selected")
+        os.kill(self.args.emulator_pid, signal.SIGUSR2)
+        self.wait_until("the camera to come back", self.camera_open, REBOOT_TIMEOUT)
+        preview = self.widget("Preview")
+        if not has_state(preview, pyatspi.STATE_CHECKED):
+            act(preview, "Toggle", "Press")
+        picture = self.widget("Camera picture")
+        self.wait_until("the camera picture", lambda: showing(picture))
+        area = extents(picture)
+        first = self.wait_until("a picture in the preview", lambda: self.picture_pixels(area))
+        self.wait_until("a further frame", lambda: self.picture_pixels(area) not in (None, first))
+
     def properties_dialog_reaches_the_camera(self):
         # Still on the video page: its link opens the properties dialog.
         link = self.widget("Advanced settings")
@@ -303,6 +321,9 @@ STEPS = [
     Session.upgrade_brings_the_new_firmware,
     Session.every_control_is_named,
 ]
+# Steps run only when asked for by name, in this order.
+ALL_STEPS = STEPS[:STEPS.index(Session.properties_dialog_reaches_the_camera) + 1] + [
+    Session.unplug_while_previewing_and_replug] + STEPS[STEPS.index(Session.properties_dialog_reaches_the_camera) + 1:]
 
 
 def save_evidence(session, out):
@@ -330,6 +351,7 @@ def main():
         parser.add_argument(option, required=True, type=int if option == "--pid" else str)
     # A subset, by name, for cameras that cannot do everything (the emulated one).
     parser.add_argument("--steps", default="")
+    parser.add_argument("--emulator-pid", type=int, default=0)
     # name=reason: a step known to fail for a reason mended elsewhere.
     parser.add_argument("--skip", action="append", default=[])
     args = parser.parse_args()
@@ -337,11 +359,11 @@ def main():
     steps = STEPS
     if args.steps:
         wanted = args.steps.split(",")
-        unknown = [n for n in wanted if n not in [s.__name__ for s in STEPS]]
+        unknown = [n for n in wanted if n not in [s.__name__ for s in ALL_STEPS]]
         if unknown:
             print("unknown steps: %s" % ", ".join(unknown))
             return 2
-        steps = [s for s in STEPS if s.__name__ in wanted]
+        steps = [s for s in ALL_STEPS if s.__name__ in wanted]
     session = Session(args)
     started = time.monotonic()
     try:
