@@ -1,0 +1,1 @@
+# No product string in this dump: the driver names it by its USB id.

@@ -1,0 +1,1 @@
+product = Logitech StreamCam

@@ -1,0 +1,1 @@
+product = Trust Webcam

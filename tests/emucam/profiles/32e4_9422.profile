@@ -1,0 +1,1 @@
+product = H264 USB Camera
