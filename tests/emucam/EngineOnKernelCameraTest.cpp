@@ -131,13 +131,14 @@ std::string run(const std::string& command, int* status = nullptr)
 TEST(EngineOnKernelCameraRecording, RecordsH264AndAacWithTheMicrophoneFoundByUsbIdentity)
 {
     // A microphone as PulseAudio shows a USB audio interface: its name says
-    // nothing of the camera, its USB identity does.
+    // nothing of the camera, its USB identity does. The null source takes no
+    // properties, so it is a remap of the test server's microphone.
     int status = -1;
     const std::string module =
-        run("pactl load-module module-null-source source_name=emucam_tx42_mic "
-            "'source_properties=device.description=\"USB Audio Mono\" device.bus=usb "
+        run("pactl load-module module-remap-source master=vorq_mic source_name=emucam_tx42_mic "
+            "'source_properties=\"device.description=USB-Audio device.bus=usb "
             "device.vendor.id=9f2b device.product.id=0042 device.serial=TELDORA_TX42_SN0001 "
-            "device.bus_path=pci-0000:00:14.0-usb-0:1:1.2' 2>/dev/null",
+            "device.bus_path=pci-0000:00:14.0-usb-0:1:1.2\"' 2>/dev/null",
             &status);
     if (status != 0) GTEST_SKIP() << "no sound server";
     const std::string path = "/tmp/emucam-recording-" + std::to_string(getpid()) + ".mp4";
