@@ -160,6 +160,7 @@ void Vorq_Cam::wireSignals()
     connect(ui->bt_shot, &QPushButton::clicked, this, &Vorq_Cam::bt_shot_Clicked);
     connect(ui->bt_record, &QPushButton::toggled, this, &Vorq_Cam::bt_record_Clicked);
     connect(Vorq_settingUpgrade::instance(), &Vorq_settingUpgrade::disConnectDevice, this, &Vorq_Cam::releaseCamera);
+    connect(Vorq_settingUpgrade::instance(), &Vorq_settingUpgrade::reConnectDevice, this, &Vorq_Cam::reopenCamera);
     connect(this, &Vorq_Cam::cameraId, Vorq_settingUpgrade::instance(), &Vorq_settingUpgrade::onCameraIDChange);
     connect(audioPage, &Vorq_settingAudio::audioReboot, this, &Vorq_Cam::releaseCamera);
     connect(this, &Vorq_Cam::signalReboot, videoPage, &Vorq_SettingVideo::captureState);
@@ -202,6 +203,15 @@ void Vorq_Cam::captureState(bool state)
     showSelectedRow();
 }
 
+void Vorq_Cam::reopenCamera()
+{
+    // Only a camera that was given up and is still attached; a camera the
+    // user opened meanwhile stays.
+    if (currentIndex > 0 || captureActive) return;
+    const int key = CameraScan::keyOf(cameraTable, currentCamera);
+    if (key > 0) comboBox_activated(key);
+}
+
 void Vorq_Cam::releaseCamera()
 {
     // Before the capture stops: a recording is finalised only while its
@@ -227,6 +237,7 @@ void Vorq_Cam::checkValidCamerasList()
     // is a change too.
     const bool changed = accepted != lastCameraList;
     const CameraInfo selected = currentIndex > 0 ? cameraTable.value(currentIndex).camera : CameraInfo();
+    const QList<CameraInfo> previous = lastCameraList;
     cameraTable = table;
     lastCameraList = accepted;
     if (changed) {
@@ -237,10 +248,16 @@ void Vorq_Cam::checkValidCamerasList()
         }
         // Refilled only on a change, so an open drop-down stays usable.
         emit checkValidCameraList(accepted);
-        // The open camera is gone: give it up first, so that a sole camera
-        // that took its place is opened below.
-        if (CameraScan::keyOf(cameraTable, currentCamera) == 0) comboBox_activated(0);
+        // Announced while the open camera still counts as open, so a camera
+        // that was attached beside it is not opened in its place: with two
+        // or more cameras the user chooses.
         emit cameraListChange();
+        if (CameraScan::keyOf(cameraTable, currentCamera) == 0) {
+            comboBox_activated(0);
+            // One plugged in as the open one went (a swap within one scan)
+            // is a newcomer, opened like any sole camera that arrives.
+            if (cameraTable.size() == 1 && !previous.contains(cameraTable.first().camera)) comboBox_activated(1);
+        }
     }
     if (cameraTable.isEmpty()) qDebug() << "no device find....";
 }

@@ -127,6 +127,24 @@ private slots:
         QVERIFY(w->isCaptureActive());
     }
 
+    void unpluggedCameraLeavesTheOtherForTheUser()
+    {
+        FakeCameras cameras;
+        cameras.set({FakeCameras::teldora("1-4"), FakeCameras::teldora("1-5")});
+        auto w = makeWindow();
+        choose(*w, 1);
+        QSignalSpy ids(w.get(), &Vorq_Cam::cameraId);
+        cameras.set({FakeCameras::teldora("1-5")});
+        scan(*w);
+        QCOMPARE(ids.count(), 1);
+        QCOMPARE(ids.at(0).at(0).toInt(), -1);
+        QCOMPARE(w->selectedIndex(), 0);
+        QVERIFY(!w->isCaptureActive());
+        QCOMPARE(comboRows(*w), (QStringList{"No camera selected", "TELDORA TX42"}));
+        scan(*w);
+        QVERIFY(!w->isCaptureActive());
+    }
+
     void unchangedListLeavesTheComboBoxAlone()
     {
         FakeCameras cameras;
