@@ -496,7 +496,7 @@ void Vorq_Cam::updateRecordTime()
 void Vorq_Cam::initSpeakerPopup()
 {
     speaker = new VolumePopup(this, ui->bt_volume,
-                              {QRect(800, 525, 45, 100), QRect(30, 83, 30, 22), kSpeakerMuted, kSpeakerActive,
+                              {QRect(797, 525, 52, 100), QRect(30, 83, 30, 22), kSpeakerMuted, kSpeakerActive,
                                getSpeakerVolume, setSpeakerVolume});
     speaker->slider()->setAccessibleName(QStringLiteral("Speaker level"));
     connect(speaker->slider(), &QSlider::sliderMoved, this, &Vorq_Cam::horizontalSlider_Volume_sliderMoved);
@@ -505,7 +505,7 @@ void Vorq_Cam::initSpeakerPopup()
 void Vorq_Cam::initMicrophonePopup()
 {
     microphone = new VolumePopup(this, ui->bt_microphone,
-                                 {QRect(885, 525, 45, 100), QRect(30, 83, 16, 22), kMicMuted, kMicActive,
+                                 {QRect(882, 525, 52, 100), QRect(30, 83, 16, 22), kMicMuted, kMicActive,
                                   getMicrophoneVolume, setMicrophoneVolume});
     microphone->slider()->setAccessibleName(QStringLiteral("Microphone level"));
     connect(microphone->slider(), &QSlider::sliderMoved, this, &Vorq_Cam::horizontalSlider_MicVolume_sliderMoved);
