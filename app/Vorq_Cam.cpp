@@ -12,6 +12,7 @@
 #include <QPushButton>
 #include <QSlider>
 #include <QStackedWidget>
+#include <QStyledItemDelegate>
 #include <QTimer>
 
 #include "EndpointLevels.h"
@@ -119,6 +120,9 @@ void Vorq_Cam::setupWindow()
     ui->label_PreView->hide();
 
     ui->comboBox->setView(new QListView(ui->comboBox));
+    // The rows' style sheet (height, the picture and the room left for it)
+    // takes effect only through a styled delegate.
+    ui->comboBox->setItemDelegate(new QStyledItemDelegate(ui->comboBox));
     ui->comboBox->setStyleSheet(comboStyle());
 
     ui->label_check_for_new_firmware->hide();
