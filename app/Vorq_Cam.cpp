@@ -11,7 +11,9 @@
 #include <QListView>
 #include <QPushButton>
 #include <QSlider>
+#include <QSignalBlocker>
 #include <QStackedWidget>
+#include <QStyle>
 #include <QStyledItemDelegate>
 #include <QTimer>
 
@@ -127,7 +129,7 @@ void Vorq_Cam::setupWindow()
 
     ui->label_check_for_new_firmware->hide();
     ui->label_version->setText(QStringLiteral(""));
-    ui->label_recordTime->setText(QStringLiteral(""));
+    showRecordTime(QString());
 
     initSpeakerPopup();
     initMicrophonePopup();
@@ -358,6 +360,9 @@ void Vorq_Cam::pushButton_preview_checked(bool status)
         if (media) media->StartCapture();
         if (media && !media->CaptureIsOpen() && !CameraInfo::availableCameras().isEmpty()) {
             showCameraInUse();
+            // No preview runs: the switch says so, and pressing it again retries.
+            const QSignalBlocker quiet(ui->pushButton_preview);
+            ui->pushButton_preview->setChecked(false);
             return;
         }
         ui->label_cameraview->show();
@@ -366,7 +371,7 @@ void Vorq_Cam::pushButton_preview_checked(bool status)
     }
     qDebug() << "stop camera...";
     endRecording();
-    ui->label_recordTime->setText(QStringLiteral(""));
+    showRecordTime(QString());
     if (media) media->StopCapture();
     ui->label_cameraview->hide();
     setMediaButtonsEnabled(false);
@@ -467,7 +472,7 @@ void Vorq_Cam::bt_record_Clicked(bool state)
         delete recordTimer;
         recordTimer = nullptr;
     }
-    ui->label_recordTime->setText(QStringLiteral(""));
+    showRecordTime(QString());
     UserDialogs::current().information(nullptr, QStringLiteral("Notice"), QStringLiteral("Video save successful "));
 }
 
@@ -480,7 +485,7 @@ void Vorq_Cam::endRecording()
     }
     delete recordTimer;
     recordTimer = nullptr;
-    ui->label_recordTime->setText(QStringLiteral(""));
+    showRecordTime(QString());
 }
 
 QString Vorq_Cam::recordTimeText(const QTime& start, const QTime& now)
@@ -492,7 +497,19 @@ QString Vorq_Cam::recordTimeText(const QTime& start, const QTime& now)
 void Vorq_Cam::updateRecordTime()
 {
     const QString text = recordTimeText(recordStartTime, QTime::currentTime());
-    if (ui->label_recordTime->text() != text) ui->label_recordTime->setText(text);
+    if (ui->label_recordTime->text() != text) showRecordTime(text);
+}
+
+void Vorq_Cam::showRecordTime(const QString& text)
+{
+    QLabel* label = ui->label_recordTime;
+    label->setText(text);
+    const bool recording = !text.isEmpty();
+    if (label->property("recording").toBool() == recording) return;
+    label->setProperty("recording", recording);
+    // The plate's style sheet rule follows the property only when polished again.
+    label->style()->unpolish(label);
+    label->style()->polish(label);
 }
 
 // --- speaker and microphone -------------------------------------------------------------------

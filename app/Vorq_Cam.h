@@ -103,6 +103,8 @@ private:
     void endRecording();
     QString defaultMediaPath() const;
     void updateRecordTime();
+    // The recording time, on its plate; empty hides both.
+    void showRecordTime(const QString& text);
 
     std::unique_ptr<Vorq_CamForm> ui;
     QButtonGroup* settingGroup = nullptr;
