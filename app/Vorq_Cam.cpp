@@ -503,13 +503,17 @@ void Vorq_Cam::updateRecordTime()
 void Vorq_Cam::showRecordTime(const QString& text)
 {
     QLabel* label = ui->label_recordTime;
-    label->setText(text);
     const bool recording = !text.isEmpty();
-    if (label->property("recording").toBool() == recording) return;
-    label->setProperty("recording", recording);
-    // The plate's style sheet rule follows the property only when polished again.
-    label->style()->unpolish(label);
-    label->style()->polish(label);
+    if (label->property("recording").toBool() != recording) {
+        label->setProperty("recording", recording);
+        // The plate's style sheet rule follows the property only when polished again.
+        label->style()->unpolish(label);
+        label->style()->polish(label);
+        // Room for the mark and the plate's edge, in the size the text asks for.
+        label->setContentsMargins(recording ? QMargins(34, 0, 12, 0) : QMargins());
+        label->setText(QString());
+    }
+    label->setText(text);
 }
 
 // --- speaker and microphone -------------------------------------------------------------------

@@ -162,7 +162,7 @@ void Vorq_CamForm::setupUi(QMainWindow* window)
     label_recordTime->setStyleSheet(QStringLiteral(
         "QLabel { color: white; font: 20px \"DejaVu Sans\"; background: transparent; margin-top: 6px; }"
         "QLabel[recording=\"true\"] { background-color: rgba(0, 0, 0, 170); border-radius: 6px;"
-        " padding: 0 12px 0 34px; background-image: url(:/UI/Word/recmark.png); background-repeat: no-repeat;"
+        " background-image: url(:/UI/Word/recmark.png); background-repeat: no-repeat;"
         " background-position: left center; }"));
     label_recordTime->setAttribute(Qt::WA_TransparentForMouseEvents);
     pictureLayout->addWidget(label_recordTime, 0, 0, Qt::AlignTop | Qt::AlignHCenter);
