@@ -168,6 +168,8 @@ void KeyboardTest::escapeClosesVolumePopup()
                        }});
     window.show();
     QApplication::setActiveWindow(&window);
+    // The level is read off the GUI thread.
+    QTRY_COMPARE(popup.slider()->value(), 50);
 
     // Opened from the keyboard, the slider stays while it has the focus and
     // sets the level with the arrows.
