@@ -39,6 +39,17 @@ bool listOrReport(EndpointVolume& endpoints, EndpointFlow flow, std::vector<Audi
 
 float clampLevel(float level) { return std::clamp(level, 0.0f, 100.0f); }
 
+// The loudest channel goes to `master` and the others keep their share, so
+// a balance set in the mixer survives; silent channels all get `master`.
+std::vector<float> scaledChannels(const std::vector<float>& channels, float master)
+{
+    const float loudest = *std::max_element(channels.begin(), channels.end());
+    std::vector<float> scaled(channels.size(), master);
+    if (loudest > 0.0f)
+        for (size_t c = 0; c < channels.size(); ++c) scaled[c] = std::max(channels[c], 0.0f) * master / loudest;
+    return scaled;
+}
+
 int setAll(EndpointFlow flow, float level)
 {
     auto endpoints = connectOrReport();
@@ -47,7 +58,7 @@ int setAll(EndpointFlow flow, float level)
     if (!listOrReport(*endpoints, flow, list)) return 1;
     for (const auto& endpoint : list)
         if (!endpoint.channelLevels.empty())
-            endpoints->setLevel(flow, endpoint.name, static_cast<int>(endpoint.channelLevels.size()), level / 100.0f);
+            endpoints->setChannelLevels(flow, endpoint.name, scaledChannels(endpoint.channelLevels, level / 100.0f));
     return 1;
 }
 

@@ -1,5 +1,6 @@
 #include "VolumePopup.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include <QEvent>
@@ -8,6 +9,8 @@
 #include <QPushButton>
 #include <QSlider>
 #include <QTimer>
+
+#include "LevelWorker.h"
 
 namespace {
 
@@ -39,6 +42,9 @@ VolumePopup::VolumePopup(QWidget* window, QPushButton* button, Config config)
     valueLabel_->setGeometry(config_.labelGeometry);
     valueLabel_->setStyleSheet(kLabelStyle);
 
+    worker_ = std::make_unique<LevelWorker>(config_.read, config_.write, [this](float level) {
+        QMetaObject::invokeMethod(this, [this, level] { showRead(level); }, Qt::QueuedConnection);
+    });
     refresh();
 
     hideTimer_ = new QTimer(this);
@@ -76,13 +82,23 @@ VolumePopup::VolumePopup(QWidget* window, QPushButton* button, Config config)
     button_->installEventFilter(this);
 }
 
-VolumePopup::~VolumePopup() = default;
+VolumePopup::~VolumePopup()
+{
+    // Before the widgets its answers would reach are gone.
+    worker_.reset();
+}
 
 void VolumePopup::refresh()
 {
+    readWanted_ = true;
+    worker_->requestRead();
+}
+
+void VolumePopup::showRead(float level)
+{
+    if (!readWanted_) return;
+    readWanted_ = false;
     // Nothing answered: the slider shows silence rather than a stale value.
-    float level = 0.0f;
-    if (config_.read) config_.read(level);
     if (isSilent(level)) {
         slider_->setValue(0);
         button_->setStyleSheet(config_.mutedStyle);
@@ -92,18 +108,27 @@ void VolumePopup::refresh()
         slider_->setValue(static_cast<int>(std::lround(level)));
         button_->setStyleSheet(config_.activeStyle);
     }
-    placeLabel(slider_->value());
-    valueLabel_->setText(QString::number(slider_->value()));
+    showLevel(slider_->value());
 }
 
 void VolumePopup::sliderMoved(int position)
 {
-    placeLabel(position);
-    valueLabel_->setText(QString::number(position));
+    readWanted_ = false;
+    showLevel(position);
     hideTimer_->stop();
     slider_->show();
-    if (config_.write) config_.write(static_cast<float>(position));
+    worker_->requestWrite(static_cast<float>(position));
     button_->setStyleSheet(position == 0 ? config_.mutedStyle : config_.activeStyle);
+}
+
+void VolumePopup::showLevel(int level)
+{
+    valueLabel_->setText(QString::number(level));
+    // As wide as "100" needs at the font in use, so no value is cut.
+    valueLabel_->ensurePolished();
+    const int width = valueLabel_->fontMetrics().horizontalAdvance(QStringLiteral("100")) + 2;
+    valueLabel_->resize(width, config_.labelGeometry.height());
+    placeLabel(level);
 }
 
 bool VolumePopup::eventFilter(QObject* watched, QEvent* event)
@@ -131,7 +156,9 @@ void VolumePopup::placeLabel(int level)
 {
     // The label rides with the handle: y 83 at 0, y 3 at 100.
     const int y = config_.labelGeometry.y() - static_cast<int>(level * 0.8);
-    valueLabel_->move(config_.labelGeometry.x(), y);
+    // Inside the slider, whose bounds would cut it.
+    const int x = std::max(0, std::min(config_.labelGeometry.x(), slider_->width() - valueLabel_->width()));
+    valueLabel_->move(x, y);
 }
 
 void VolumePopup::armHideTimer(int ms)

@@ -1,11 +1,13 @@
 #pragma once
 
 #include <functional>
+#include <memory>
 
 #include <QObject>
 #include <QRect>
 #include <QString>
 
+class LevelWorker;
 class QLabel;
 class QPushButton;
 class QSlider;
@@ -35,9 +37,11 @@ public:
     ~VolumePopup() override;
 
     // Reads the system level into the slider, the label and the button face.
+    // The read runs off the GUI thread; its answer is shown when it arrives,
+    // unless the user has moved the slider since.
     void refresh();
     // The user dragged the slider to `position` (the window forwards the
-    // slider's sliderMoved here).
+    // slider's sliderMoved here). The level is written off the GUI thread.
     void sliderMoved(int position);
 
     QSlider* slider() const { return slider_; }
@@ -50,6 +54,8 @@ protected:
 
 private:
     void close();
+    void showRead(float level);
+    void showLevel(int level);
     void placeLabel(int level);
     void armHideTimer(int ms);
 
@@ -58,4 +64,7 @@ private:
     QSlider* slider_ = nullptr;
     QLabel* valueLabel_ = nullptr;
     QTimer* hideTimer_ = nullptr;
+    // A read was asked for and no slider move has overtaken it.
+    bool readWanted_ = false;
+    std::unique_ptr<LevelWorker> worker_;
 };

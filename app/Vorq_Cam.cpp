@@ -11,7 +11,10 @@
 #include <QListView>
 #include <QPushButton>
 #include <QSlider>
+#include <QSignalBlocker>
 #include <QStackedWidget>
+#include <QStyle>
+#include <QStyledItemDelegate>
 #include <QTimer>
 
 #include "EndpointLevels.h"
@@ -119,11 +122,14 @@ void Vorq_Cam::setupWindow()
     ui->label_PreView->hide();
 
     ui->comboBox->setView(new QListView(ui->comboBox));
+    // The rows' style sheet (height, the picture and the room left for it)
+    // takes effect only through a styled delegate.
+    ui->comboBox->setItemDelegate(new QStyledItemDelegate(ui->comboBox));
     ui->comboBox->setStyleSheet(comboStyle());
 
     ui->label_check_for_new_firmware->hide();
     ui->label_version->setText(QStringLiteral(""));
-    ui->label_recordTime->setText(QStringLiteral(""));
+    showRecordTime(QString());
 
     initSpeakerPopup();
     initMicrophonePopup();
@@ -160,6 +166,7 @@ void Vorq_Cam::wireSignals()
     connect(ui->bt_shot, &QPushButton::clicked, this, &Vorq_Cam::bt_shot_Clicked);
     connect(ui->bt_record, &QPushButton::toggled, this, &Vorq_Cam::bt_record_Clicked);
     connect(Vorq_settingUpgrade::instance(), &Vorq_settingUpgrade::disConnectDevice, this, &Vorq_Cam::releaseCamera);
+    connect(Vorq_settingUpgrade::instance(), &Vorq_settingUpgrade::reConnectDevice, this, &Vorq_Cam::reopenCamera);
     connect(this, &Vorq_Cam::cameraId, Vorq_settingUpgrade::instance(), &Vorq_settingUpgrade::onCameraIDChange);
     connect(audioPage, &Vorq_settingAudio::audioReboot, this, &Vorq_Cam::releaseCamera);
     connect(this, &Vorq_Cam::signalReboot, videoPage, &Vorq_SettingVideo::captureState);
@@ -202,6 +209,15 @@ void Vorq_Cam::captureState(bool state)
     showSelectedRow();
 }
 
+void Vorq_Cam::reopenCamera()
+{
+    // Only a camera that was given up and is still attached; a camera the
+    // user opened meanwhile stays.
+    if (currentIndex > 0 || captureActive) return;
+    const int key = CameraScan::keyOf(cameraTable, currentCamera);
+    if (key > 0) comboBox_activated(key);
+}
+
 void Vorq_Cam::releaseCamera()
 {
     // Before the capture stops: a recording is finalised only while its
@@ -227,6 +243,7 @@ void Vorq_Cam::checkValidCamerasList()
     // is a change too.
     const bool changed = accepted != lastCameraList;
     const CameraInfo selected = currentIndex > 0 ? cameraTable.value(currentIndex).camera : CameraInfo();
+    const QList<CameraInfo> previous = lastCameraList;
     cameraTable = table;
     lastCameraList = accepted;
     if (changed) {
@@ -237,10 +254,16 @@ void Vorq_Cam::checkValidCamerasList()
         }
         // Refilled only on a change, so an open drop-down stays usable.
         emit checkValidCameraList(accepted);
-        // The open camera is gone: give it up first, so that a sole camera
-        // that took its place is opened below.
-        if (CameraScan::keyOf(cameraTable, currentCamera) == 0) comboBox_activated(0);
+        // Announced while the open camera still counts as open, so a camera
+        // that was attached beside it is not opened in its place: with two
+        // or more cameras the user chooses.
         emit cameraListChange();
+        if (CameraScan::keyOf(cameraTable, currentCamera) == 0) {
+            comboBox_activated(0);
+            // One plugged in as the open one went (a swap within one scan)
+            // is a newcomer, opened like any sole camera that arrives.
+            if (cameraTable.size() == 1 && !previous.contains(cameraTable.first().camera)) comboBox_activated(1);
+        }
     }
     if (cameraTable.isEmpty()) qDebug() << "no device find....";
 }
@@ -337,6 +360,9 @@ void Vorq_Cam::pushButton_preview_checked(bool status)
         if (media) media->StartCapture();
         if (media && !media->CaptureIsOpen() && !CameraInfo::availableCameras().isEmpty()) {
             showCameraInUse();
+            // No preview runs: the switch says so, and pressing it again retries.
+            const QSignalBlocker quiet(ui->pushButton_preview);
+            ui->pushButton_preview->setChecked(false);
             return;
         }
         ui->label_cameraview->show();
@@ -345,7 +371,7 @@ void Vorq_Cam::pushButton_preview_checked(bool status)
     }
     qDebug() << "stop camera...";
     endRecording();
-    ui->label_recordTime->setText(QStringLiteral(""));
+    showRecordTime(QString());
     if (media) media->StopCapture();
     ui->label_cameraview->hide();
     setMediaButtonsEnabled(false);
@@ -446,7 +472,7 @@ void Vorq_Cam::bt_record_Clicked(bool state)
         delete recordTimer;
         recordTimer = nullptr;
     }
-    ui->label_recordTime->setText(QStringLiteral(""));
+    showRecordTime(QString());
     UserDialogs::current().information(nullptr, QStringLiteral("Notice"), QStringLiteral("Video save successful "));
 }
 
@@ -459,7 +485,7 @@ void Vorq_Cam::endRecording()
     }
     delete recordTimer;
     recordTimer = nullptr;
-    ui->label_recordTime->setText(QStringLiteral(""));
+    showRecordTime(QString());
 }
 
 QString Vorq_Cam::recordTimeText(const QTime& start, const QTime& now)
@@ -471,7 +497,23 @@ QString Vorq_Cam::recordTimeText(const QTime& start, const QTime& now)
 void Vorq_Cam::updateRecordTime()
 {
     const QString text = recordTimeText(recordStartTime, QTime::currentTime());
-    if (ui->label_recordTime->text() != text) ui->label_recordTime->setText(text);
+    if (ui->label_recordTime->text() != text) showRecordTime(text);
+}
+
+void Vorq_Cam::showRecordTime(const QString& text)
+{
+    QLabel* label = ui->label_recordTime;
+    const bool recording = !text.isEmpty();
+    if (label->property("recording").toBool() != recording) {
+        label->setProperty("recording", recording);
+        // The plate's style sheet rule follows the property only when polished again.
+        label->style()->unpolish(label);
+        label->style()->polish(label);
+        // Room for the mark and the plate's edge, in the size the text asks for.
+        label->setContentsMargins(recording ? QMargins(34, 0, 12, 0) : QMargins());
+        label->setText(QString());
+    }
+    label->setText(text);
 }
 
 // --- speaker and microphone -------------------------------------------------------------------
@@ -479,7 +521,7 @@ void Vorq_Cam::updateRecordTime()
 void Vorq_Cam::initSpeakerPopup()
 {
     speaker = new VolumePopup(this, ui->bt_volume,
-                              {QRect(800, 525, 45, 100), QRect(30, 83, 30, 22), kSpeakerMuted, kSpeakerActive,
+                              {QRect(797, 525, 52, 100), QRect(30, 83, 30, 22), kSpeakerMuted, kSpeakerActive,
                                getSpeakerVolume, setSpeakerVolume});
     speaker->slider()->setAccessibleName(QStringLiteral("Speaker level"));
     connect(speaker->slider(), &QSlider::sliderMoved, this, &Vorq_Cam::horizontalSlider_Volume_sliderMoved);
@@ -488,7 +530,7 @@ void Vorq_Cam::initSpeakerPopup()
 void Vorq_Cam::initMicrophonePopup()
 {
     microphone = new VolumePopup(this, ui->bt_microphone,
-                                 {QRect(885, 525, 45, 100), QRect(30, 83, 16, 22), kMicMuted, kMicActive,
+                                 {QRect(882, 525, 52, 100), QRect(30, 83, 16, 22), kMicMuted, kMicActive,
                                   getMicrophoneVolume, setMicrophoneVolume});
     microphone->slider()->setAccessibleName(QStringLiteral("Microphone level"));
     connect(microphone->slider(), &QSlider::sliderMoved, this, &Vorq_Cam::horizontalSlider_MicVolume_sliderMoved);

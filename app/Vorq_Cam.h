@@ -55,6 +55,9 @@ public:
     // The camera is about to go away (a firmware upgrade or an audio-setting
     // restart): stop using it and report the capture state false.
     void releaseCamera();
+    // The camera given up by releaseCamera is still attached (an upgrade
+    // failed before it restarted): open it again.
+    void reopenCamera();
 
 signals:
     void checkValidCameraList(QList<CameraInfo>& listCamera);
@@ -100,6 +103,8 @@ private:
     void endRecording();
     QString defaultMediaPath() const;
     void updateRecordTime();
+    // The recording time, on its plate; empty hides both.
+    void showRecordTime(const QString& text);
 
     std::unique_ptr<Vorq_CamForm> ui;
     QButtonGroup* settingGroup = nullptr;

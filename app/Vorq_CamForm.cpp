@@ -14,6 +14,7 @@
 
 #include "AccessibleButtons.h"
 #include "AccessibleState.h"
+#include "DisabledLook.h"
 
 namespace {
 
@@ -156,9 +157,15 @@ void Vorq_CamForm::setupUi(QMainWindow* window)
     label_recordTime->setObjectName(QStringLiteral("label_recordTime"));
     label_recordTime->setFixedHeight(35);
     label_recordTime->setAlignment(Qt::AlignCenter);
-    label_recordTime->setStyleSheet(QStringLiteral("color: white; font: 20px \"DejaVu Sans\"; background: transparent;"));
+    // A dark plate with a red mark while a recording runs, readable on any
+    // picture; nothing at all otherwise.
+    label_recordTime->setStyleSheet(QStringLiteral(
+        "QLabel { color: white; font: 20px \"DejaVu Sans\"; background: transparent; margin-top: 6px; }"
+        "QLabel[recording=\"true\"] { background-color: rgba(0, 0, 0, 170); border-radius: 6px;"
+        " background-image: url(:/UI/Word/recmark.png); background-repeat: no-repeat;"
+        " background-position: left center; }"));
     label_recordTime->setAttribute(Qt::WA_TransparentForMouseEvents);
-    pictureLayout->addWidget(label_recordTime, 0, 0, Qt::AlignTop);
+    pictureLayout->addWidget(label_recordTime, 0, 0, Qt::AlignTop | Qt::AlignHCenter);
     viewLayout->addWidget(View_label, 1);
 
     groupBox = plainBox(QStringLiteral("groupBox"), View);
@@ -197,7 +204,10 @@ void Vorq_CamForm::setupUi(QMainWindow* window)
     bt_microphone->setStyleSheet(mediaButtonStyle(QStringLiteral("microphone")));
     bt_shot->setStyleSheet(mediaButtonStyle(QStringLiteral("shot")));
     bt_record->setStyleSheet(mediaButtonStyle(QStringLiteral("record")));
-    for (QPushButton* b : {bt_volume, bt_microphone, bt_shot, bt_record}) media->addWidget(b);
+    for (QPushButton* b : {bt_volume, bt_microphone, bt_shot, bt_record}) {
+        media->addWidget(b);
+        DisabledLook::apply(b);
+    }
     strip->addWidget(mediaCtrl);
     viewLayout->addWidget(groupBox);
     gridLayout->addWidget(View, 0, 2, 1, 2);

@@ -151,13 +151,13 @@ HRESULT CVorqUvcUpgrade::QueryDataPackageSize()
     }
     packageSize = length;
     payloadCapacity = length - kPacketHeaderSize;
-    if (payloadCapacity > kMaxPayloadCapacity) {
+    // A packet must hold at least a header and a record descriptor: with less,
+    // every record would be read as zeros.
+    if (payloadCapacity > kMaxPayloadCapacity || payloadCapacity < kRecordDescriptorSize) {
         print("usb data package size error!,support max:%d\n", static_cast<int>(kMaxPayloadCapacity));
         return E_FAIL;
     }
-    // Room for a whole packet, and never less than a header with a record
-    // descriptor, so that short packets cannot be read past their end.
-    packet.assign(packageSize < kPacketHeaderSize + 8 ? kPacketHeaderSize + 8 : packageSize, 0);
+    packet.assign(packageSize, 0);
     return S_OK;
 }
 

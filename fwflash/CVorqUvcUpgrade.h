@@ -79,6 +79,10 @@ public:
     // How long a camera may keep answering busy before a transfer gives up.
     static constexpr uint64_t kBusyTimeoutMs = 30000;
     static constexpr uint32_t kMaxFlashPolls = 100000;
+    // The camera names the pause between flash-progress reads; a longer one
+    // is cut to this, and the whole flash write is given up after kFlashTimeoutMs.
+    static constexpr uint32_t kMaxFlashPollIntervalMs = 5000;
+    static constexpr uint64_t kFlashTimeoutMs = 600000;
     // Longest received file path (directory text plus name), in bytes.
     static constexpr size_t kMaxReceivePath = 259;
 

@@ -311,6 +311,7 @@ HRESULT CVorqUvcUpgrade::MTD_Upgrade(IBaseFilter* filter, const char* path)
 HRESULT CVorqUvcUpgrade::FollowFlashWrite(IBaseFilter* filter)
 {
     UpgradeClock& clock = UpgradeClock::current();
+    const uint64_t started = clock.nowMs();
     for (uint32_t polls = 0; polls < kMaxFlashPolls; ++polls) {
         if (!connected) {
             print("Device Disconnect\n");
@@ -345,7 +346,13 @@ HRESULT CVorqUvcUpgrade::FollowFlashWrite(IBaseFilter* filter)
             print("flash write error\n");
             return E_FAIL;
         }
-        if (interval) clock.sleepMs(interval);
+        if (clock.nowMs() - started >= kFlashTimeoutMs) {
+            print("\n");
+            print("flash write timeout: the camera did not finish within %u s\n",
+                  static_cast<unsigned>(kFlashTimeoutMs / 1000));
+            return E_FAIL;
+        }
+        if (interval) clock.sleepMs(std::min(interval, kMaxFlashPollIntervalMs));
     }
     print("\n");
     print("timeout\n");

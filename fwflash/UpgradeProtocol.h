@@ -67,6 +67,8 @@ enum FlashStatus : uint8_t {
 inline constexpr uint32_t kPacketHeaderSize = 13;
 inline constexpr uint32_t kMaxPackageSize = 3085;
 inline constexpr uint32_t kMaxPayloadCapacity = kMaxPackageSize - kPacketHeaderSize;
+// Length and CRC that open every record the camera sends.
+inline constexpr uint32_t kRecordDescriptorSize = 8;
 
 // File description exchanged before every file transfer.
 inline constexpr uint32_t kFileInfoSize = 165;

@@ -21,9 +21,10 @@ DialogUnits::DialogUnits(int baseUnitX, int baseUnitY)
 {
 }
 
-DialogUnits DialogUnits::forFont(const QFont& font)
+DialogUnits DialogUnits::forFont(const QFont& font) { return forMetrics(QFontMetrics(font)); }
+
+DialogUnits DialogUnits::forMetrics(const QFontMetrics& metrics)
 {
-    const QFontMetrics metrics(font);
     // The average width over both alphabets, rounded to whole pixels.
     const int extent = metrics.horizontalAdvance(QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz"));
     return DialogUnits((extent / 26 + 1) / 2, metrics.height());

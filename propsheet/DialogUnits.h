@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QFont>
+#include <QFontMetrics>
 #include <QRect>
 
 // Converts the dialog templates' dialog units to pixels from the dialog
@@ -11,6 +12,8 @@ public:
     DialogUnits(int baseUnitX, int baseUnitY);
     // Base units from the font's average character width and its height.
     static DialogUnits forFont(const QFont& font);
+    // The same from the metrics a widget really draws with.
+    static DialogUnits forMetrics(const QFontMetrics& metrics);
 
     int x(int du) const;
     int y(int du) const;

@@ -49,20 +49,20 @@ int PropertyPage::addRow(long property, const QString& text, const QString& acce
     Row r;
     r.property = property;
     r.label = new QLabel(text, this);
-    r.label->setGeometry(du(at.labelX, at.labelY, kLabelWidth, kLabelHeight));
+    place(r.label, at.labelX, at.labelY, kLabelWidth, kLabelHeight);
 
     r.slider = new QSlider(Qt::Horizontal, this);
     r.slider->setObjectName(sliderId);
     r.slider->setAccessibleName(accessibleName);
     r.slider->setTickPosition(QSlider::NoTicks);
-    r.slider->setGeometry(du(at.sliderX, at.sliderY, kSliderWidth, kSliderHeight));
+    place(r.slider, at.sliderX, at.sliderY, kSliderWidth, kSliderHeight);
     r.label->setBuddy(r.slider);
 
     r.edit = new QLineEdit(this);
     r.edit->setObjectName(editId);
     r.edit->setAccessibleName(accessibleName + QStringLiteral(" value"));
     r.edit->setReadOnly(true);
-    r.edit->setGeometry(du(at.editX, at.editY, kEditWidth, kEditHeight));
+    place(r.edit, at.editX, at.editY, kEditWidth, kEditHeight);
 
     const int index = static_cast<int>(rows_.size());
     rows_.push_back(r);
@@ -75,9 +75,21 @@ QCheckBox* PropertyPage::addAutoBox(int index, int x, int y, const QString& id, 
     auto* box = new QCheckBox(QStringLiteral("(Auto)"), this);
     box->setObjectName(id);
     box->setAccessibleName(accessibleName);
-    box->setGeometry(du(x, y, 40, 10));
+    place(box, x, y, 40, 10);
     row(index).autoBox = box;
     return box;
+}
+
+void PropertyPage::place(QWidget* widget, int left, int top, int width, int height)
+{
+    places_.emplace_back(widget, QRect(left, top, width, height));
+    widget->setGeometry(units_.rect(left, top, width, height));
+}
+
+void PropertyPage::setUnits(const DialogUnits& units)
+{
+    units_ = units;
+    for (const auto& [widget, at] : places_) widget->setGeometry(units_.rect(at.x(), at.y(), at.width(), at.height()));
 }
 
 int PropertyPage::rowOf(long property) const

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <utility>
 #include <vector>
 
 #include <QWidget>
@@ -34,6 +35,8 @@ public:
     };
 
     IUnknown* filter() const { return filter_; }
+    // Lays every widget out again for other base units.
+    void setUnits(const DialogUnits& units);
     const std::vector<Row>& rows() const { return rows_; }
 
     // A step the rounding can divide by: the camera's own, or 1 when it
@@ -66,7 +69,8 @@ protected:
     int addRow(long property, const QString& text, const QString& accessibleName, const RowPlacement& at,
                const QString& sliderId, const QString& editId);
     QCheckBox* addAutoBox(int index, int x, int y, const QString& id, const QString& accessibleName);
-    QRect du(int left, int top, int width, int height) const { return units_.rect(left, top, width, height); }
+    // Puts `widget` at a place given in dialog units, kept for setUnits.
+    void place(QWidget* widget, int left, int top, int width, int height);
 
     Row& row(int index) { return rows_[static_cast<size_t>(index)]; }
     int rowOf(long property) const;
@@ -89,5 +93,6 @@ private:
     IUnknown* filter_;
     DialogUnits units_;
     std::vector<Row> rows_;
+    std::vector<std::pair<QWidget*, QRect>> places_;
     bool updating_ = false;
 };

@@ -65,12 +65,12 @@ cdlg2::cdlg2(IUnknown* filter, const DialogUnits& units, QWidget* parent) : Prop
     }
 
     auto* antiFlickerLabel = new QLabel(QStringLiteral("Anti Flicker"), this);
-    antiFlickerLabel->setGeometry(du(kLabelX, y, 40, 8));
+    place(antiFlickerLabel, kLabelX, y, 40, 8);
     antiFlicker_ = new QComboBox(this);
     antiFlicker_->setObjectName(QStringLiteral("2020"));
     antiFlicker_->setAccessibleName(QStringLiteral("Anti flicker"));
     antiFlicker_->addItems({QStringLiteral("50HZ"), QStringLiteral("60HZ")});
-    antiFlicker_->setGeometry(du(kSliderX, y - 2, 60, 12));
+    place(antiFlicker_, kSliderX, y - 2, 60, 12);
     antiFlickerLabel->setBuddy(antiFlicker_);
 
     defaultButton_ = new QPushButton(QStringLiteral("Default"), this);
@@ -78,7 +78,7 @@ cdlg2::cdlg2(IUnknown* filter, const DialogUnits& units, QWidget* parent) : Prop
     defaultButton_->setAccessibleName(QStringLiteral("Restore video proc amp defaults"));
     // Enter closes the dialog; it never restores the defaults by accident.
     defaultButton_->setAutoDefault(false);
-    defaultButton_->setGeometry(du(94, 200, 57, 14));
+    place(defaultButton_, 94, 200, 57, 14);
     order << antiFlicker_ << defaultButton_;
     setTabOrder(order);
 

@@ -72,7 +72,7 @@ cdlg3::cdlg3(IUnknown* filter, const DialogUnits& units, QWidget* parent) : Prop
     defaultButton_->setAccessibleName(QStringLiteral("Restore camera control defaults"));
     // Enter closes the dialog; it never restores the defaults by accident.
     defaultButton_->setAutoDefault(false);
-    defaultButton_->setGeometry(du(95, 180, 60, 14));
+    place(defaultButton_, 95, 180, 60, 14);
     order << defaultButton_;
     setTabOrder(order);
     connect(defaultButton_, &QPushButton::clicked, this, &cdlg3::restoreDefaults);

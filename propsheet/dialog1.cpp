@@ -2,6 +2,7 @@
 
 #include <QFont>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QTabWidget>
 
 #include "DialogUnits.h"
@@ -25,14 +26,27 @@ dialog1::dialog1(IUnknown* filter, QWidget* parent)
     tabs_->setAccessibleName(QStringLiteral("Property pages"));
     tabs_->setGeometry(units.rect(7, 7, 301, 295));
 
-    procAmpPage_ = new cdlg2(filter, units);
-    cameraControlPage_ = new cdlg3(filter, units);
+    procAmpPage_ = new cdlg2(filter, units, this);
+    cameraControlPage_ = new cdlg3(filter, units, this);
     tabs_->addTab(procAmpPage_, QStringLiteral("Video Proc Amp"));
     tabs_->addTab(cameraControlPage_, QStringLiteral("Camera Control"));
     tabs_->setCurrentIndex(0);
 
     procAmpPage_->initialise();
     cameraControlPage_->initialise();
+
+    // A style sheet that reaches the dialog from its parent window can give
+    // the pages another font than the dialog's: lay out for the one they draw with.
+    ensurePolished();
+    QWidget* sample = procAmpPage_->rows().front().label;
+    sample->ensurePolished();
+    const DialogUnits drawn = DialogUnits::forMetrics(sample->fontMetrics());
+    if (drawn.baseUnitX() != units.baseUnitX() || drawn.baseUnitY() != units.baseUnitY()) {
+        setFixedSize(drawn.x(315), drawn.y(309));
+        tabs_->setGeometry(drawn.rect(7, 7, 301, 295));
+        procAmpPage_->setUnits(drawn);
+        cameraControlPage_->setUnits(drawn);
+    }
 }
 
 void dialog1::keyPressEvent(QKeyEvent* event)

@@ -31,6 +31,7 @@ constexpr uint32_t kDeviceInfoLength = 24;
 
 const char* const kDarkText = "color: rgb(0, 11, 42);";
 const char* const kGreyText = "color: rgb(150, 155, 165);";
+const char* const kLinkText = "color: rgb(9, 106, 178);";
 
 // A new range under a held handle snaps it back to the slider's old value
 // and reports that as a move of its own, which would be written to the
@@ -133,9 +134,11 @@ void Vorq_SettingVideo::setCaptionsEnabled(bool enabled)
 {
     SettingVideoForm& f = *ui_;
     const QString colour = QString::fromLatin1(enabled ? kDarkText : kGreyText);
-    for (QLabel* label : {f.label_Exposure, f.label_DRC, f.label_RG, f.label_BG, f.label_FlipH, f.label_FlipV,
-                          f.label_UVCSettings, f.label_restore_to_factory_settings})
+    for (QLabel* label : {f.label_Exposure, f.label_DRC, f.label_RG, f.label_BG, f.label_FlipH, f.label_FlipV})
         label->setStyleSheet(colour);
+    // The links look like links: underlined, in the link colour while they work.
+    const QString link = QString::fromLatin1(enabled ? kLinkText : kGreyText) + QStringLiteral(" text-decoration: underline;");
+    for (QLabel* label : {f.label_UVCSettings, f.label_restore_to_factory_settings}) label->setStyleSheet(link);
     for (QWidget* w : std::initializer_list<QWidget*>{f.ExposureBox, f.DRC_CTLBox, f.RG_CTLBox, f.BG_CTLBox,
                                                       f.pushButton_FlipH, f.pushButton_FlipV})
         w->setEnabled(enabled);

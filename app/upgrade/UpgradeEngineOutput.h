@@ -5,3 +5,7 @@
 // local 8-bit text and passes it to the upgrade page. Callable from any
 // thread; returns what the formatting returned.
 int engineOutput(const char* format, ...) __attribute__((format(printf, 1, 2)));
+
+// The same for the upgrade worker's run: its messages are told apart from
+// those of a query, so only its end-of-run marker ends the upgrade.
+int upgradeRunOutput(const char* format, ...) __attribute__((format(printf, 1, 2)));

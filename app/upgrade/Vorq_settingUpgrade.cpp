@@ -114,6 +114,26 @@ void Vorq_settingUpgrade::deliverEngineText(const QString& text)
     emit target->updateUpgradeInfo(text);
 }
 
+void Vorq_settingUpgrade::deliverUpgradeText(const QString& text)
+{
+    std::lock_guard<std::recursive_mutex> lock(deliveryMutex);
+    Vorq_settingUpgrade* target = page.load(std::memory_order_acquire);
+    if (!target) {
+        qDebug().noquote() << "upgrade engine message without a page: " << text;
+        return;
+    }
+    // Always queued, also from the GUI thread, so the run's messages keep
+    // their order with its result.
+    QMetaObject::invokeMethod(
+        target,
+        [target, text] {
+            target->upgradeRunText_ = true;
+            emit target->updateUpgradeInfo(text);
+            target->upgradeRunText_ = false;
+        },
+        Qt::QueuedConnection);
+}
+
 void Vorq_settingUpgrade::deliverWorkerResult(const UpgradeWorker::Result& result)
 {
     std::lock_guard<std::recursive_mutex> lock(deliveryMutex);
@@ -126,8 +146,20 @@ void Vorq_settingUpgrade::deliverWorkerResult(const UpgradeWorker::Result& resul
 void Vorq_settingUpgrade::captureState(bool state)
 {
     captureOn_ = state;
-    ui->pushButton_info->setEnabled(state);
-    ui->pushButton_upgrade->setEnabled(state);
+    updateButtons();
+}
+
+void Vorq_settingUpgrade::updateButtons()
+{
+    const bool enabled = captureOn_ && !upgrading_;
+    ui->pushButton_info->setEnabled(enabled);
+    ui->pushButton_upgrade->setEnabled(enabled);
+}
+
+void Vorq_settingUpgrade::endUpgrade()
+{
+    upgrading_ = false;
+    updateButtons();
 }
 
 void Vorq_settingUpgrade::onCameraIDChange(int cameraId)
@@ -140,6 +172,7 @@ void Vorq_settingUpgrade::upgrade_progressBar(int value) { progress_->setValue(v
 
 void Vorq_settingUpgrade::pushButton_info_clicked()
 {
+    if (upgrading_) return;
     ui->textEdit->clear();
     UpgradeEngineLibrary engine(engineLocation_);
     const UpgradeEngineLibrary::Status status = engine.load();
@@ -158,7 +191,7 @@ void Vorq_settingUpgrade::pushButton_info_clicked()
 
 void Vorq_settingUpgrade::pushButton_upgrade_clicked()
 {
-    upgrading_ = false;
+    if (upgrading_) return;
     ui->textEdit->clear();
     if (cameraId_ == -1) {
         UserDialogs::current().information(nullptr, kNotice, QStringLiteral("No camera selected, can't upgrade!"));
@@ -175,12 +208,13 @@ void Vorq_settingUpgrade::pushButton_upgrade_clicked()
     qDebug() << "filename is:" << path;
     if (path.isEmpty()) return;
 
+    upgrading_ = true;
+    updateButtons();
     emit disConnectDevice();
     const UpgradeRequest request{path, cameraId_, engineLocation_};
     QtConcurrent::run(QThreadPool::globalInstance(), [request] {
-        deliverWorkerResult(UpgradeWorker::run(request, engineOutput));
+        deliverWorkerResult(UpgradeWorker::run(request, upgradeRunOutput));
     });
-    upgrading_ = true;
     // A new run must not open on the last run's "complete" or its full bar.
     progress_->setValue(0);
     progress_->setText(QString());
@@ -218,8 +252,8 @@ void Vorq_settingUpgrade::on_updateUpgradeInfo(QString data)
 
     const bool endOfRun = isEndOfRun(data);
     if (!endOfRun && !sendFile && !flashWrite) appendMessage(data);
-    if (endOfRun && upgrading_) {
-        upgrading_ = false;
+    if (endOfRun && upgrading_ && upgradeRunText_) {
+        endUpgrade();
         qDebug() << "ok--";
         progress_->setText(QStringLiteral("<font color=green>Upgrade complete!</font>"));
     }
@@ -246,10 +280,12 @@ void Vorq_settingUpgrade::workerFinished(const UpgradeWorker::Result& result)
         break;
     }
     if (failure.isEmpty()) return;
-    upgrading_ = false;
+    endUpgrade();
     appendMessage(failure);
     ui->textEdit->moveCursor(QTextCursor::End);
     progress_->setText(failureStatus(failure));
+    // The camera was given up for the upgrade but never restarted.
+    emit reConnectDevice();
 }
 
 void Vorq_settingUpgrade::appendMessage(const QString& text)

@@ -39,6 +39,9 @@ public:
     // Off the GUI thread it reaches only a page that exists: a widget must not
     // be created there, and a page being destroyed is left alone.
     static void deliverEngineText(const QString& text);
+    // A message of the upgrade's own run, from its worker. Only these can end
+    // the upgrade: a query's end-of-run marker must not.
+    static void deliverUpgradeText(const QString& text);
     // The end of an upgrade worker; queued behind the messages of its run.
     static void deliverWorkerResult(const UpgradeWorker::Result& result);
 
@@ -46,6 +49,8 @@ signals:
     void updateUpgradeInfo(QString data);
     // The camera is about to go away; the window lets go of it.
     void disConnectDevice();
+    // The upgrade failed and the camera did not restart: use it again.
+    void reConnectDevice();
     void sendFileProgress(int);
     void upgradeProgress(int);
 
@@ -63,6 +68,9 @@ private:
     Vorq_settingUpgrade();
 
     void workerFinished(const UpgradeWorker::Result& result);
+    // Neither action may start while an upgrade runs, whatever the camera does.
+    void updateButtons();
+    void endUpgrade();
     // Adds one paragraph of plain text, whatever characters it holds.
     void appendMessage(const QString& text);
 
@@ -71,6 +79,8 @@ private:
     Vorq_ProgressDialog* progress_ = nullptr;
     UpgradeEngineLocation engineLocation_;
     bool upgrading_ = false;
+    // Set while a message of the upgrade's own run is being handled.
+    bool upgradeRunText_ = false;
     bool captureOn_ = false;
     int cameraId_ = -1;
 };

@@ -73,8 +73,16 @@ bool EndpointVolume::list(EndpointFlow flow, std::vector<AudioEndpoint>& out)
 bool EndpointVolume::setLevel(EndpointFlow flow, const std::string& name, int channels, float level)
 {
     if (name.empty() || channels <= 0 || channels > static_cast<int>(PA_CHANNELS_MAX)) return false;
+    return setChannelLevels(flow, name, std::vector<float>(static_cast<size_t>(channels), level));
+}
+
+bool EndpointVolume::setChannelLevels(EndpointFlow flow, const std::string& name, const std::vector<float>& levels)
+{
+    if (name.empty() || levels.empty() || levels.size() > PA_CHANNELS_MAX) return false;
     pa_cvolume volume;
-    pa_cvolume_set(&volume, static_cast<unsigned>(channels), volumeOf(level));
+    pa_cvolume_init(&volume);
+    volume.channels = static_cast<uint8_t>(levels.size());
+    for (size_t c = 0; c < levels.size(); ++c) volume.values[c] = volumeOf(levels[c]);
     SetResult result;
     pa_context* ctx = connection_->context();
     pa_operation* op = flow == EndpointFlow::Render

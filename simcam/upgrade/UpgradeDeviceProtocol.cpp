@@ -534,6 +534,9 @@ void UpgradeDeviceProtocol::readFlashProgress(uint8_t* record)
     if (s_.phase != UpgradeDeviceState::Flashing) return;
     const long pollMs = store_.configNumber("flash_poll_ms", 0);
     put32(record + 2, static_cast<uint32_t>(pollMs > 0 ? pollMs : kDefaultPollMs));
+    // A faulty camera: any 32-bit poll interval as it is, up to 0xFFFFFFFF.
+    const long faultyPollMs = store_.configNumber("flash_poll_fault_ms", -1);
+    if (faultyPollMs >= 0) put32(record + 2, static_cast<uint32_t>(faultyPollMs));
     const uint64_t now = store_.nowMs();
     const long slowMs = store_.configNumber("slow_flash_ms", 0);
     uint8_t status = FlashProgressing;

@@ -94,11 +94,20 @@ private slots:
         QVERIFY(view->styleSheet().contains(QStringLiteral("color: white")));
         QVERIFY(!view->isHidden());
         QVERIFY(!anyMediaButtonEnabled(*w));
-        QVERIFY(w->form()->pushButton_preview->isChecked());
+        // No preview runs, so the switch is off; pressing it again retries.
+        QVERIFY(!w->form()->pushButton_preview->isChecked());
+        w->form()->pushButton_preview->setChecked(true);
+        QVERIFY(!w->form()->pushButton_preview->isChecked());
+        QVERIFY(!view->isHidden());
+        QVERIFY(!anyMediaButtonEnabled(*w));
 
+        // Free again: the next press previews.
+        cameras->set({FakeCameras::teldora()});
+        w->form()->pushButton_preview->setChecked(true);
+        QVERIFY(w->mediaEngine()->CaptureIsOpen());
+        QVERIFY(mediaButtonsEnabled(*w));
         w->form()->pushButton_preview->setChecked(false);
         QVERIFY(view->isHidden());
-        QVERIFY(!anyMediaButtonEnabled(*w));
     }
 
     void snapshotsInEveryFormat()

@@ -1,11 +1,20 @@
 // The speaker and microphone popups against the test PulseAudio server.
 
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+#include <atomic>
 #include <cmath>
+#include <cstring>
 
 #include <QLabel>
 #include <QPushButton>
 #include <QSlider>
+#include <QScopeGuard>
+#include <QTemporaryDir>
 #include <QTest>
+#include <QThread>
 #include <QTimer>
 
 #include "EndpointLevels.h"
@@ -68,14 +77,14 @@ private slots:
         FakeCameras cameras;
         Vorq_Cam w;
         QMetaObject::invokeMethod(&w, "horizontalSlider_Volume_sliderMoved", Q_ARG(int, 37));
-        QVERIFY(allAt(EndpointFlow::Render, 0.37f));
+        QTRY_VERIFY(allAt(EndpointFlow::Render, 0.37f));
         QCOMPARE(w.form()->bt_volume->styleSheet(), kVolume);
         QCOMPARE(w.speakerPopup()->valueLabel()->text(), QStringLiteral("37"));
         QCOMPARE(w.speakerPopup()->valueLabel()->pos(), QPoint(30, 83 - 29));
         QVERIFY(!w.speakerPopup()->slider()->isHidden());
 
         QMetaObject::invokeMethod(&w, "horizontalSlider_Volume_sliderMoved", Q_ARG(int, 0));
-        QVERIFY(allAt(EndpointFlow::Render, 0.0f));
+        QTRY_VERIFY(allAt(EndpointFlow::Render, 0.0f));
         QCOMPARE(w.form()->bt_volume->styleSheet(), kMute);
         QCOMPARE(w.speakerPopup()->valueLabel()->pos(), QPoint(30, 83));
     }
@@ -86,12 +95,12 @@ private slots:
         setLevel(EndpointFlow::Render, "vorq_other_speaker", 0.37f);
         FakeCameras cameras;
         Vorq_Cam w;
-        QCOMPARE(w.speakerPopup()->slider()->value(), 37);
+        QTRY_COMPARE(w.speakerPopup()->slider()->value(), 37);
         QCOMPARE(w.form()->bt_volume->styleSheet(), kVolume);
 
         setLevel(EndpointFlow::Render, "vorq_other_speaker", 0.0f);
         w.speakerPopup()->refresh();
-        QCOMPARE(w.speakerPopup()->slider()->value(), 0);
+        QTRY_COMPARE(w.speakerPopup()->slider()->value(), 0);
         QCOMPARE(w.form()->bt_volume->styleSheet(), kMute);
         QCOMPARE(w.speakerPopup()->valueLabel()->text(), QStringLiteral("0"));
     }
@@ -102,14 +111,68 @@ private slots:
         FakeCameras cameras;
         Vorq_Cam w;
         QMetaObject::invokeMethod(&w, "horizontalSlider_MicVolume_sliderMoved", Q_ARG(int, 64));
-        QVERIFY(allAt(EndpointFlow::Capture, 0.64f));
+        QTRY_VERIFY(allAt(EndpointFlow::Capture, 0.64f));
         QCOMPARE(w.form()->bt_microphone->styleSheet(), QStringLiteral("border-image: url(:/UI/Button/microphone.png);"));
         w.microphonePopup()->refresh();
-        QCOMPARE(w.microphonePopup()->slider()->value(), 64);
+        QTRY_COMPARE(w.microphonePopup()->slider()->value(), 64);
 
         QMetaObject::invokeMethod(&w, "horizontalSlider_MicVolume_sliderMoved", Q_ARG(int, 0));
         QCOMPARE(w.form()->bt_microphone->styleSheet(), QStringLiteral("border-image: url(:/UI/Button/mic_mute.png);"));
-        QCOMPARE(w.microphonePopup()->valueLabel()->geometry(), QRect(30, 83, 16, 22));
+        QCOMPARE(w.microphonePopup()->valueLabel()->pos(), QPoint(30, 83));
+        // Every value fits in the label and the label in the slider.
+        QMetaObject::invokeMethod(&w, "horizontalSlider_MicVolume_sliderMoved", Q_ARG(int, 100));
+        for (VolumePopup* popup : {w.speakerPopup(), w.microphonePopup()}) {
+            QLabel* label = popup->valueLabel();
+            label->setText(QStringLiteral("100"));
+            QVERIFY(label->fontMetrics().horizontalAdvance(label->text()) <= label->width());
+            QVERIFY(label->x() >= 0 && label->geometry().right() < popup->slider()->width());
+        }
+    }
+
+    void sliderKeepsTheBalance()
+    {
+        {
+            auto server = EndpointVolume::connect(2000, nullptr);
+            QVERIFY(server);
+            QVERIFY(server->setChannelLevels(EndpointFlow::Render, "vorq_speaker", {0.30f, 0.60f}));
+            QVERIFY(server->setChannelLevels(EndpointFlow::Render, "vorq_other_speaker", {0.0f, 0.0f}));
+        }
+        QCOMPARE(setSpeakerVolume(40), 1);
+        for (const AudioEndpoint& e : endpoints(EndpointFlow::Render)) {
+            QCOMPARE(e.channelLevels.size(), size_t(2));
+            const bool balanced = e.name == "vorq_speaker";
+            QVERIFY2(std::fabs(e.channelLevels[0] - (balanced ? 0.20f : 0.40f)) < 0.002f, e.name.c_str());
+            QVERIFY2(std::fabs(e.channelLevels[1] - 0.40f) < 0.002f, e.name.c_str());
+        }
+    }
+
+    void silentServerLeavesTheWindowAlone()
+    {
+        // Accepts connections and never answers.
+        QTemporaryDir dir;
+        const QByteArray path = QFile::encodeName(dir.filePath(QStringLiteral("pulse")));
+        const int listener = ::socket(AF_UNIX, SOCK_STREAM, 0);
+        QVERIFY(listener >= 0);
+        sockaddr_un address{};
+        address.sun_family = AF_UNIX;
+        std::strncpy(address.sun_path, path.constData(), sizeof address.sun_path - 1);
+        QCOMPARE(::bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+        QCOMPARE(::listen(listener, 16), 0);
+        const QByteArray saved = qgetenv("PULSE_SERVER");
+        qputenv("PULSE_SERVER", "unix:" + path);
+        const auto restore = qScopeGuard([&] {
+            qputenv("PULSE_SERVER", saved);
+            ::close(listener);
+        });
+        {
+            FakeCameras cameras;
+            Vorq_Cam w;
+            // Opened and moved while the server's answers are outstanding.
+            w.form()->bt_volume->setChecked(true);
+            QMetaObject::invokeMethod(&w, "horizontalSlider_Volume_sliderMoved", Q_ARG(int, 55));
+            QCOMPARE(w.speakerPopup()->valueLabel()->text(), QStringLiteral("55"));
+            QVERIFY(!w.speakerPopup()->slider()->isHidden());
+        }
     }
 
     void popupHidesItself()
@@ -117,14 +180,18 @@ private slots:
         QWidget window;
         QPushButton button(&window);
         button.setCheckable(true);
-        float level = 50;
+        std::atomic<float> level{50};
+        // The sound server is never asked from the GUI thread.
+        std::atomic<bool> onGuiThread{false};
+        const auto noteThread = [&] { onGuiThread = onGuiThread || QThread::currentThread() == qApp->thread(); };
         VolumePopup popup(&window, &button,
                           {QRect(800, 525, 45, 100), QRect(30, 83, 30, 22), kMute, kVolume,
-                           [&](float& l) { l = level; return 0; }, [&](float l) { level = l; return 1; }});
+                           [&](float& l) { noteThread(); l = level; return 0; },
+                           [&](float l) { noteThread(); level = l; return 1; }});
         window.show();
         QCOMPARE(popup.slider()->geometry(), QRect(800, 525, 45, 100));
         QVERIFY(popup.slider()->isHidden());
-        QCOMPARE(popup.slider()->value(), 50);
+        QTRY_COMPARE(popup.slider()->value(), 50);
 
         // A click shows it and arms three seconds.
         QTest::mouseClick(&button, Qt::LeftButton);
@@ -134,7 +201,7 @@ private slots:
         // Moving disarms; letting go arms two seconds.
         popup.sliderMoved(20);
         QVERIFY(!popup.hideTimer()->isActive());
-        QCOMPARE(level, 20.0f);
+        QTRY_COMPARE(level.load(), 20.0f);
         emit popup.slider()->sliderReleased();
         QCOMPARE(popup.hideTimer()->interval(), 2000);
         QVERIFY(popup.hideTimer()->isActive());
@@ -148,6 +215,7 @@ private slots:
         QTest::mouseClick(&button, Qt::LeftButton);
         QVERIFY(popup.slider()->isHidden());
         QVERIFY(!button.isChecked());
+        QVERIFY(!onGuiThread);
     }
 
     void noServerFailsLikeAMissingEnumerator()

@@ -2,9 +2,11 @@
 // selection, pages and the capture state.
 
 #include <QSignalSpy>
+#include <QSlider>
 #include <QStackedWidget>
 #include <QTest>
 
+#include "VolumePopup.h"
 #include "Vorq_SettingVideo.h"
 #include "Vorq_settingAudio.h"
 #include "Vorq_settingUpgrade.h"
@@ -127,6 +129,24 @@ private slots:
         QVERIFY(w->isCaptureActive());
     }
 
+    void unpluggedCameraLeavesTheOtherForTheUser()
+    {
+        FakeCameras cameras;
+        cameras.set({FakeCameras::teldora("1-4"), FakeCameras::teldora("1-5")});
+        auto w = makeWindow();
+        choose(*w, 1);
+        QSignalSpy ids(w.get(), &Vorq_Cam::cameraId);
+        cameras.set({FakeCameras::teldora("1-5")});
+        scan(*w);
+        QCOMPARE(ids.count(), 1);
+        QCOMPARE(ids.at(0).at(0).toInt(), -1);
+        QCOMPARE(w->selectedIndex(), 0);
+        QVERIFY(!w->isCaptureActive());
+        QCOMPARE(comboRows(*w), (QStringList{"No camera selected", "TELDORA TX42"}));
+        scan(*w);
+        QVERIFY(!w->isCaptureActive());
+    }
+
     void unchangedListLeavesTheComboBoxAlone()
     {
         FakeCameras cameras;
@@ -209,6 +229,56 @@ private slots:
             QCOMPARE(checked, 1);
         }
         QCOMPARE(f->bt_AI->text(), QStringLiteral("Effect"));
+    }
+
+    void everyTextFitsItsLabel()
+    {
+        FakeCameras cameras;
+        cameras.set({FakeCameras::teldora()});
+        auto w = makeWindow();
+        emit w->videoSettings()->versionInfo(QStringLiteral("FW v2.3.4"));
+        for (VolumePopup* popup : {w->speakerPopup(), w->microphonePopup()}) {
+            popup->slider()->show();
+            popup->sliderMoved(100);
+        }
+        QStringList cut;
+        for (int page = 0; page < w->form()->settingWidget->count(); ++page) {
+            w->form()->settingWidget->setCurrentIndex(page);
+            QCoreApplication::processEvents();
+            for (QLabel* label : w->findChildren<QLabel*>()) {
+                if (!label->isVisible() || label->text().isEmpty() || label->wordWrap()) continue;
+                const QFontMetrics metrics = label->fontMetrics();
+                const QRect room = label->contentsRect();
+                // What the label's parent shows of it counts too.
+                const QRect shown = room.intersected(label->parentWidget()->rect().translated(-label->pos()));
+                const QString text = label->text();
+                if (metrics.horizontalAdvance(text) > shown.width() || metrics.height() > shown.height())
+                    cut << QStringLiteral("%1 \"%2\": %3x%4 in %5x%6")
+                               .arg(label->objectName(), text)
+                               .arg(metrics.horizontalAdvance(text))
+                               .arg(metrics.height())
+                               .arg(shown.width())
+                               .arg(shown.height());
+            }
+        }
+        cut.removeDuplicates();
+        QCOMPARE(cut.join(QStringLiteral(" | ")), QString());
+    }
+
+    void disabledMediaButtonsLookDisabled()
+    {
+        FakeCameras cameras;
+        auto w = makeWindow();
+        const Vorq_CamForm* f = w->form();
+        for (QPushButton* b : {f->bt_volume, f->bt_microphone, f->bt_shot, f->bt_record}) {
+            QVERIFY(!b->isEnabled());
+            const QImage disabled = b->grab().toImage();
+            b->setEnabled(true);
+            const QImage enabled = b->grab().toImage();
+            QVERIFY2(disabled != enabled, qPrintable(b->objectName()));
+            b->setEnabled(false);
+            QCOMPARE(b->grab().toImage(), disabled);
+        }
     }
 
     void versionLabelFollowsTheVideoPage()

@@ -1,3 +1,5 @@
+#include <atomic>
+
 #include <QComboBox>
 #include <QKeyEvent>
 #include <QLabel>
@@ -153,7 +155,7 @@ void KeyboardTest::escapeClosesVolumePopup()
     QPushButton button(&window);
     button.setCheckable(true);
     button.setFocusPolicy(Qt::TabFocus);
-    float level = 50;
+    std::atomic<float> level{50};
     VolumePopup popup(&window, &button,
                       {QRect(100, 10, 45, 100), QRect(30, 83, 30, 22), QString(), QString(),
                        [&](float& l) {
@@ -166,6 +168,8 @@ void KeyboardTest::escapeClosesVolumePopup()
                        }});
     window.show();
     QApplication::setActiveWindow(&window);
+    // The level is read off the GUI thread.
+    QTRY_COMPARE(popup.slider()->value(), 50);
 
     // Opened from the keyboard, the slider stays while it has the focus and
     // sets the level with the arrows.
@@ -175,7 +179,7 @@ void KeyboardTest::escapeClosesVolumePopup()
     QTest::keyClick(&button, Qt::Key_Tab);
     QCOMPARE(QApplication::focusWidget(), popup.slider());
     QTest::keyClick(popup.slider(), Qt::Key_Up);
-    QCOMPARE(level, 51.0f);
+    QTRY_COMPARE(level.load(), 51.0f);
     QCOMPARE(popup.valueLabel()->text(), QStringLiteral("51"));
     QMetaObject::invokeMethod(popup.hideTimer(), "timeout");
     QVERIFY(popup.slider()->isVisible());
@@ -192,7 +196,8 @@ void KeyboardTest::escapeClosesVolumePopup()
     QTest::keyClick(&button, Qt::Key_Escape);
     QVERIFY(popup.slider()->isHidden());
     QVERIFY(!button.isChecked());
-    QCOMPARE(level, 51.0f);
+    QTRY_COMPARE(popup.slider()->value(), 51);
+    QCOMPARE(level.load(), 51.0f);
 }
 
 void KeyboardTest::tabReachesTheWindowControls()

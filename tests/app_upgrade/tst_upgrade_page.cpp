@@ -276,6 +276,7 @@ private slots:
         cameraOpened(0);
         dialogs->chosenFile = Probe::writeFile(tmp->filePath(file), file.contains("fail") ? "FAIL" : "x");
         QSignalSpy disconnect(page, &Vorq_settingUpgrade::disConnectDevice);
+        QSignalSpy reconnect(page, &Vorq_settingUpgrade::reConnectDevice);
         page->form()->pushButton_upgrade->click();
         QCOMPARE(disconnect.count(), 1);
         QVERIFY(probe->finishWorker());
@@ -285,6 +286,34 @@ private slots:
         QVERIFY(!probe->statuses.contains(Probe::complete()));
         QVERIFY(probe->shownText().contains(reason));
         QVERIFY(!page->isUpgrading() && page->progressDialog()->isVisible());
+        // The camera was not restarted by a failed run: the window takes it back.
+        QCOMPARE(reconnect.count(), 1);
+        QVERIFY(page->form()->pushButton_upgrade->isEnabled() && page->form()->pushButton_info->isEnabled());
+    }
+
+    void nothingElseRunsDuringAnUpgrade()
+    {
+        cameraOpened(0);
+        dialogs->chosenFile = Probe::writeFile(tmp->filePath(QStringLiteral("fw.img")), "firmware");
+        page->form()->pushButton_upgrade->click();
+        page->captureState(false);
+        // The dialog closed and the camera picked again: the page stays locked.
+        page->progressDialog()->hide();
+        page->captureState(true);
+        QVERIFY(!page->form()->pushButton_info->isEnabled() && !page->form()->pushButton_upgrade->isEnabled());
+        QMetaObject::invokeMethod(page, "pushButton_info_clicked");
+        QMetaObject::invokeMethod(page, "pushButton_upgrade_clicked");
+        // A query's end marker is not the upgrade's.
+        engineOutput("\nexit\n");
+        QVERIFY(page->isUpgrading());
+        QVERIFY(probe->statuses.isEmpty());
+
+        QVERIFY(probe->finishWorker());
+        QCOMPARE(engineCalls(), QStringList{QStringLiteral("2|-M|%1|-I|0").arg(dialogs->chosenFile)});
+        QCOMPARE(dialogs->kinds(), (QStringList{"question", "open"}));
+        QCOMPARE(probe->statuses.last(), Probe::complete());
+        QVERIFY(!page->isUpgrading());
+        QVERIFY(page->form()->pushButton_info->isEnabled() && page->form()->pushButton_upgrade->isEnabled());
     }
 };
 

@@ -53,6 +53,26 @@ private slots:
         QVERIFY(page->form()->pushButton_upgrade->isEnabled());
         QVERIFY(probe.finishWorker());
     }
+
+    void cameraIsTakenBackAfterAFailedUpgrade()
+    {
+        ScriptedUpgradeDialogs dialogs;
+        auto window = std::make_unique<Vorq_Cam>();
+        window->show();
+        Vorq_settingUpgrade* page = Vorq_settingUpgrade::instance();
+        UpgradePageProbe probe(page);
+        QVERIFY(window->isCaptureActive());
+        // Another model's image is refused before anything is sent.
+        dialogs.chosenFile = UpgradePageProbe::writeFile(files.filePath(QStringLiteral("Other_v9.0.0.img")), "x");
+        page->form()->pushButton_upgrade->click();
+        QVERIFY(!window->isCaptureActive());
+        QVERIFY(probe.finishWorker());
+        QVERIFY(probe.status().contains(QStringLiteral("Upgrade failed!")));
+        QVERIFY(window->isCaptureActive());
+        QCOMPARE(window->selectedIndex(), 1);
+        QVERIFY(!window->form()->pushButton_preview->isHidden());
+        QVERIFY(page->form()->pushButton_upgrade->isEnabled());
+    }
 };
 
 QTEST_MAIN(UpgradeWindowTest)

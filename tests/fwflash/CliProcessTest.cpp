@@ -145,4 +145,18 @@ TEST_F(CliProcessTest, LoadedLibraryServesRunAfterRun)
     unsetenv("VORQ_SIM");
 }
 
+TEST(LibraryExports, OnlyTheEntryPoints)
+{
+    FILE* nm = popen("nm -D --defined-only --format=just-symbols '" CAMFW_FLASH_LIBRARY "'", "r");
+    ASSERT_NE(nm, nullptr);
+    std::string symbols;
+    char line[512];
+    while (std::fgets(line, sizeof line, nm)) {
+        const std::string name(line);
+        if (name != "_init\n" && name != "_fini\n") symbols += name;
+    }
+    ASSERT_EQ(pclose(nm), 0);
+    EXPECT_EQ(symbols, "main\nmulti\nsum\ntest1\nupgrade\n");
+}
+
 } // namespace

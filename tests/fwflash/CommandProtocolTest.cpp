@@ -73,6 +73,26 @@ TEST_F(ProtocolTest, PackageSizeLimits)
     EXPECT_EQ(engine.BindDevice(filter.get()), S_OK) << capturedOutput();
     EXPECT_EQ(engine.PayloadCapacity(), 51u);
     EXPECT_EQ(engine.Attributes().deviceModel(), "Lynx-A");
+
+    // Too short for a record descriptor: refused rather than read as zeros.
+    for (uint32_t size : {13u, 20u}) {
+        SCOPED_TRACE(size);
+        fwflash::CVorqUvcUpgrade shortEngine;
+        shortEngine.SetPrintCallback(capturePrint);
+        camera->store.package = size;
+        filter = firstFilter();
+        capturedOutput().clear();
+        EXPECT_EQ(shortEngine.BindDevice(filter.get()), E_FAIL);
+        EXPECT_THAT(capturedOutput(), testing::StartsWith("usb data package size error!,support max:3072\n"));
+        EXPECT_FALSE(shortEngine.Connected());
+    }
+    camera->store.package = 21;
+    filter = firstFilter();
+    fwflash::CVorqUvcUpgrade smallest;
+    smallest.SetPrintCallback(capturePrint);
+    capturedOutput().clear();
+    EXPECT_EQ(smallest.BindDevice(filter.get()), S_OK) << capturedOutput();
+    EXPECT_EQ(smallest.Attributes().deviceModel(), "Lynx-A");
 }
 
 TEST_F(ProtocolTest, EveryCommandIsArmedFromIdle)

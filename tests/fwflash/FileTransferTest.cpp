@@ -292,6 +292,26 @@ TEST_F(TransferTest, FlashStatusSequences)
     EXPECT_THAT(capturedOutput(), testing::EndsWith("\rflash write:33.3%flash write error\n"));
 }
 
+TEST_F(TransferTest, FlashWaitIsBounded)
+{
+    bindEngine();
+    writeFile("Lynx-A_v2.img", 100);
+    // A camera that names an endless pause and never finishes.
+    camera->intercept = [](uint8_t selector, uint8_t query, uint8_t* data, uint16_t, int& result) {
+        if (selector != 7 || query != vorq::platform::UVC_GET_CUR) return false;
+        const std::vector<uint8_t> r = flashRecord(0x80, 0xFFFFFFFFu, 0, 1000);
+        std::memcpy(data, r.data(), r.size());
+        result = 0;
+        return true;
+    };
+    clock.sleeps.clear();
+    EXPECT_EQ(engine.MTD_Upgrade(filter.get(), "Lynx-A_v2.img"), E_FAIL);
+    EXPECT_THAT(capturedOutput(), testing::EndsWith("\nflash write timeout: the camera did not finish within 600 s\n"));
+    ASSERT_GT(clock.sleeps.size(), 2u);
+    EXPECT_EQ(clock.count(5000), clock.sleeps.size() - 1); // all but the settle pause
+    EXPECT_LE(clock.now, 700000u);
+}
+
 TEST_F(TransferTest, OneCameraTransferPerPacket)
 {
     // Reaching the unit costs nothing per packet: files of 1 and 11 packets

@@ -7,6 +7,7 @@
 #include <openssl/evp.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <fstream>
@@ -48,7 +49,12 @@ public:
         using namespace std::chrono;
         return static_cast<uint64_t>(duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count());
     }
-    void sleepMs(uint32_t ms) override { std::this_thread::sleep_for(std::chrono::microseconds(ms * 10)); }
+    void sleepMs(uint32_t ms) override
+    {
+        longest = std::max(longest, ms);
+        std::this_thread::sleep_for(std::chrono::microseconds(uint64_t(ms) * 10));
+    }
+    uint32_t longest = 0;
 };
 
 class SimUpgradeTest : public ::testing::Test {
@@ -184,6 +190,15 @@ TEST_F(SimUpgradeTest, ImageUpgradeAsTheCameraSawIt)
     // Back from the reboot with the image's firmware, for the settings unit too.
     EXPECT_EQ(firmware(), "2.0.0");
     EXPECT_THAT(run(1, "-I", "0"), HasSubstr(" Soc Version:2.0.0"));
+}
+
+TEST_F(SimUpgradeTest, EndlessPollIntervalIsCut)
+{
+    useStateDirectory("faulty", "reboot_ms=200\nflash_poll_fault_ms=0xFFFFFFFF\n");
+    writePattern("Lynx-A_v2.img", 5000);
+    EXPECT_THAT(run(2, "-M", "Lynx-A_v2.img", "-I", "0"), EndsWith("MTD Upgrade Complete!\n\nexit\n"));
+    EXPECT_EQ(clock_.longest, 10000u); // the completion wait; no flash poll waited longer
+    EXPECT_EQ(firmware(), "2.0.0");
 }
 
 TEST_F(SimUpgradeTest, FilesAndSerialNumber)

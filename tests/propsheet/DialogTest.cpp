@@ -5,6 +5,8 @@
 #include <QLabel>
 #include <QLibrary>
 #include <QPushButton>
+#include <QStyle>
+#include <QStyleOptionButton>
 #include <QTabWidget>
 #include <QTimer>
 
@@ -21,6 +23,7 @@ class DialogTest : public QObject {
 private slots:
     void dialogUnitsScaleTheTemplates();
     void tabsPagesAndNames();
+    void everyTextFits();
     void enterClosesWithoutRestoringDefaults();
     void changesReachTheSimulatedCamera();
     void theProgramLoadsTheLibrary();
@@ -65,6 +68,41 @@ void DialogTest::tabsPagesAndNames()
             unnamed << QString::fromLatin1(w->metaObject()->className()) + QLatin1Char(' ') + w->objectName();
     }
     QCOMPARE_LINES(unnamed, QStringList());
+}
+
+// Each text within its widget at the font the widget really uses, also
+// inside a window whose style sheet reaches the dialog.
+void DialogTest::everyTextFits()
+{
+    QWidget window;
+    window.setStyleSheet(QStringLiteral("QLabel:focus { background-color: rgb(250, 226, 200); }"));
+    for (QWidget* parent : {static_cast<QWidget*>(nullptr), &window}) {
+        FakeCameraFilter fake;
+        dialog1 dialog(&fake, parent);
+        dialog.ensurePolished();
+        for (QWidget* w : dialog.findChildren<QWidget*>()) w->ensurePolished();
+        QStringList cut;
+        auto check = [&](QWidget* w, const QString& text, int room) {
+            const QFontMetrics metrics = w->fontMetrics();
+            if (metrics.horizontalAdvance(text) > room || metrics.height() > w->height())
+                cut << QStringLiteral("%1: %2 in %3, %4 in %5")
+                           .arg(text)
+                           .arg(metrics.horizontalAdvance(text))
+                           .arg(room)
+                           .arg(metrics.height())
+                           .arg(w->height());
+        };
+        for (QLabel* label : dialog.findChildren<QLabel*>()) check(label, label->text(), label->contentsRect().width());
+        for (QCheckBox* box : dialog.findChildren<QCheckBox*>()) {
+            QStyleOptionButton option;
+            option.initFrom(box);
+            const int indicator = box->style()->subElementRect(QStyle::SE_CheckBoxContents, &option, box).left();
+            check(box, box->text(), box->width() - indicator);
+        }
+        for (QPushButton* button : dialog.findChildren<QPushButton*>())
+            check(button, button->text(), button->width() - 8);
+        QCOMPARE_LINES(cut, QStringList());
+    }
 }
 
 void DialogTest::enterClosesWithoutRestoringDefaults()

@@ -39,6 +39,9 @@ public:
     // Sets every channel of the named endpoint to `level` (negative becomes
     // 0); false when the server refuses or does not answer.
     bool setLevel(EndpointFlow flow, const std::string& name, int channels, float level);
+    // Sets each channel of the named endpoint to its own level (negative
+    // becomes 0); false when the server refuses or does not answer.
+    bool setChannelLevels(EndpointFlow flow, const std::string& name, const std::vector<float>& levels);
 
 private:
     explicit EndpointVolume(std::unique_ptr<PulseConnection> connection, int timeoutMs);

@@ -1,0 +1,41 @@
+#pragma once
+
+#include <condition_variable>
+#include <functional>
+#include <mutex>
+#include <thread>
+
+// Runs one popup's reads and writes of a system level on a thread of its own,
+// so the GUI thread never waits on the sound server. Writes are coalesced (the
+// last level wins); a read runs after any write requested before it.
+class LevelWorker {
+public:
+    using Read = std::function<int(float&)>;
+    using Write = std::function<int(float)>;
+    // Called on the worker thread with the level read (0 when nothing answered).
+    using ReadDone = std::function<void(float)>;
+
+    LevelWorker(Read read, Write write, ReadDone done);
+    // Waits for the request in progress, which the sound server's own
+    // timeout bounds; pending requests are dropped.
+    ~LevelWorker();
+    LevelWorker(const LevelWorker&) = delete;
+    LevelWorker& operator=(const LevelWorker&) = delete;
+
+    void requestRead();
+    void requestWrite(float level);
+
+private:
+    void run();
+
+    Read read_;
+    Write write_;
+    ReadDone done_;
+    std::mutex mutex_;
+    std::condition_variable wake_;
+    bool stop_ = false;
+    bool readPending_ = false;
+    bool writePending_ = false;
+    float writeLevel_ = 0.0f;
+    std::thread thread_;
+};
