@@ -32,7 +32,7 @@ check_tree() {
   for elf in "$root"/bin/* "$private"/*.so; do
     [ -L "$elf" ] && continue
     # Every run path entry is relative to the file itself.
-    if readelf -d "$elf" | sed -n 's/.*R[UN]*PATH.*\[\(.*\)\]/\1/p' | tr ':' '\n' | grep -vq '^\$ORIGIN'; then
+    if readelf -d "$elf" | sed -n 's/.*R[UN]*PATH.*\[\(.*\)\]/\1/p' | tr ':' '\n' | grep -v '^$' | grep -vq '^\$ORIGIN'; then
       missing+=" $elf(run path)"
     fi
     if env -u LD_LIBRARY_PATH ldd "$elf" | grep -q 'not found'; then missing+=" $elf"; fi
