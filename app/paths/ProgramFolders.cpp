@@ -1,7 +1,10 @@
 #include "ProgramFolders.h"
 
+#include <algorithm>
+
 #include <QCoreApplication>
 #include <QDir>
+#include <QFileInfo>
 #include <QStandardPaths>
 
 namespace {
@@ -18,7 +21,14 @@ QString userFolder(QStandardPaths::StandardLocation location)
 
 } // namespace
 
-QStringList ProgramFolders::libraryDirs() { return libraryDirs(QCoreApplication::applicationDirPath()); }
+QStringList ProgramFolders::libraryDirs()
+{
+    // Only the folders this tree has: the others would just fail to load.
+    QStringList dirs = libraryDirs(QCoreApplication::applicationDirPath());
+    dirs.erase(std::remove_if(dirs.begin(), dirs.end(), [](const QString& d) { return !QFileInfo(d).isDir(); }),
+               dirs.end());
+    return dirs;
+}
 
 QStringList ProgramFolders::libraryDirs(const QString& programDir)
 {

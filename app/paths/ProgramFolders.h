@@ -10,7 +10,8 @@ public:
     // Folders searched for a run-time library, in order: the suite's private
     // library folder of an installed tree (<program dir>/../lib/<multiarch>/
     // teldora-vision-desk), <program dir>/../lib (the build tree), then the
-    // program's own folder.
+    // program's own folder. Without an argument, those of the running program
+    // that exist.
     static QStringList libraryDirs();
     static QStringList libraryDirs(const QString& programDir);
 
