@@ -2,11 +2,11 @@
 
 #include <QButtonGroup>
 #include <QComboBox>
-#include <QCoreApplication>
 #include <QDateTime>
 #include <QDebug>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QLabel>
 #include <QListView>
 #include <QPushButton>
@@ -18,6 +18,8 @@
 #include <QTimer>
 
 #include "EndpointLevels.h"
+#include "MediaFileName.h"
+#include "ProgramFolders.h"
 #include "UserDialogs.h"
 #include "VolumePopup.h"
 #include "Vorq_CamForm.h"
@@ -410,19 +412,35 @@ void Vorq_Cam::showCameraInUse()
 
 // --- snapshot and recording --------------------------------------------------------------
 
-QString Vorq_Cam::defaultMediaPath() const
+QString Vorq_Cam::askMediaFileName(const QString& caption, const QString& folder, const QString& filter)
 {
-    const QString folder = QCoreApplication::applicationDirPath() + QStringLiteral("/Image/");
-    // Proposed in the save dialogs, so it has to exist.
-    QDir().mkpath(folder);
-    return folder + QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMddhhmmss"));
+    const QString name = MediaFileName::timeStamp(QDateTime::currentDateTime());
+    QString proposed = QDir(folder).filePath(name);
+    if (!QDir().mkpath(folder)) {
+        qDebug().noquote() << "cannot create " + folder;
+        UserDialogs::current().warning(nullptr, QStringLiteral("Notice"),
+                                       QStringLiteral("The folder %1 could not be created. Please choose another folder.")
+                                           .arg(QDir::toNativeSeparators(folder)));
+        proposed = QDir::home().filePath(name);
+    }
+    QString selected = filter.section(QStringLiteral(";;"), 0, 0);
+    const QString answer = UserDialogs::current().saveFileName(this, caption, proposed, filter, &selected);
+    if (answer.isNull()) return answer;
+    const QString path = MediaFileName::withExtension(answer, filter, selected);
+    // The dialog asked about replacing the name as typed, not this one.
+    if (path != answer && QFileInfo::exists(path) &&
+        !UserDialogs::current().question(nullptr, QStringLiteral("Notice"),
+                                         QStringLiteral("%1 already exists.\nDo you want to replace it?")
+                                             .arg(QFileInfo(path).fileName())))
+        return QString();
+    return path;
 }
 
 void Vorq_Cam::bt_shot_Clicked()
 {
     if (!media) return;
-    const QString path = UserDialogs::current().saveFileName(
-        this, tr("Save Picture"), defaultMediaPath(), QStringLiteral("PNG(*.png);;JPG(*.jpg);;BMP(*.bmp);;TIF(*.tif)"));
+    const QString path = askMediaFileName(tr("Save Picture"), ProgramFolders::snapshotFolder(),
+                                          QStringLiteral("PNG(*.png);;JPG(*.jpg);;BMP(*.bmp);;TIF(*.tif)"));
     if (path.isNull()) return;
     lastSnapshotPath = path;
     if (!lastFrame.save(path)) {
@@ -439,8 +457,8 @@ void Vorq_Cam::bt_record_Clicked(bool state)
     if (!media) return;
     if (state) {
         qDebug() << "start recoder...";
-        recordFilePath = UserDialogs::current().saveFileName(this, tr("Please select video save path"),
-                                                             defaultMediaPath(), QStringLiteral("MP4(*.mp4)"));
+        recordFilePath = askMediaFileName(tr("Please select video save path"), ProgramFolders::recordingFolder(),
+                                          QStringLiteral("MP4(*.mp4)"));
         if (recordFilePath.isNull()) {
             ui->bt_record->setChecked(false);
             return;

@@ -101,7 +101,10 @@ private:
     void showSelectedRow();
     // Ends a running recording without a message; the file is finalised.
     void endRecording();
-    QString defaultMediaPath() const;
+    // Asks for the file of a new snapshot or recording, proposing a name of
+    // the date and time in `folder` (made when missing). A name typed without
+    // an extension gets the chosen filter's. Null when the user cancels.
+    QString askMediaFileName(const QString& caption, const QString& folder, const QString& filter);
     void updateRecordTime();
     // The recording time, on its plate; empty hides both.
     void showRecordTime(const QString& text);

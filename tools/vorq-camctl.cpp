@@ -36,12 +36,24 @@ struct Camera {
     ComPtr<IMoniker> moniker;
 };
 
-void usage()
+constexpr char kUsage[] = "usage: vorq-camctl list\n"
+                         "       vorq-camctl controls <index>\n"
+                         "       vorq-camctl xu <index> <guid> <selector> get|set [hex]\n"
+                         "       vorq-camctl --help | --version\n";
+
+void usage() { std::fputs(kUsage, stderr); }
+
+void help()
 {
-    std::fprintf(stderr,
-                 "usage: vorq-camctl list\n"
-                 "       vorq-camctl controls <index>\n"
-                 "       vorq-camctl xu <index> <guid> <selector> get|set [hex]\n");
+    std::fputs(kUsage, stdout);
+    std::fputs("\n"
+               "Shows the TELDORA cameras as the suite sees them.\n"
+               "  list       name, device path, node and extension units of each camera\n"
+               "  controls   camera-control and proc-amp ranges and values of camera <index>\n"
+               "  xu         reads (get) or writes (set, hex bytes) one extension-unit control\n"
+               "Cameras are numbered from 0 in the order of list. VORQ_SIM=1 adds the\n"
+               "simulated camera. Exit status: 0 done, 1 failed, 2 bad arguments.\n",
+               stdout);
 }
 
 std::string hresultText(HRESULT hr)
@@ -364,6 +376,14 @@ int main(int argc, char** argv)
         return 2;
     }
     const std::string command = argv[1];
+    if ((command == "--help" || command == "-h") && argc == 2) {
+        help();
+        return 0;
+    }
+    if (command == "--version" && argc == 2) {
+        std::printf("vorq-camctl (TELDORA Vision Desk) %s\n", VORQ_VERSION);
+        return 0;
+    }
     std::vector<Camera> cameras;
     if (command == "list" && argc == 2) {
         if (!walkCameras(cameras)) return 1;

@@ -2,10 +2,10 @@
 
 #include <string>
 
-#include <QCoreApplication>
 #include <QDebug>
 #include <QLibrary>
 
+#include "ProgramFolders.h"
 #include "UserDialogs.h"
 
 CameraDevice mainDevice(kSettingsUnitGuid);
@@ -222,10 +222,7 @@ long CameraDevice::getProcAmp(long property, long& value, long& flags)
 QStringList CameraDevice::dialogLibraryCandidates() const
 {
     QStringList dirs = dialogLibraryDirs_;
-    if (dirs.isEmpty()) {
-        const QString programDir = QCoreApplication::applicationDirPath();
-        dirs << programDir + QStringLiteral("/../lib") << programDir;
-    }
+    if (dirs.isEmpty()) dirs = ProgramFolders::libraryDirs();
     QStringList candidates;
     // By base name: QLibrary adds the platform's prefix and suffix.
     for (const QString& dir : dirs) candidates << dir + QStringLiteral("/CamPropSheet");

@@ -81,7 +81,7 @@ public:
     uint64_t ksRequestCount() const { return ksRequests_; }
 
     // Folders searched for the properties dialog library, in order. Empty
-    // (the default) means <program dir>/../lib, then the program dir.
+    // (the default) means the program's library folders (ProgramFolders).
     void setDialogLibraryDirs(const QStringList& dirs) { dialogLibraryDirs_ = dirs; }
 
 private:

@@ -1,5 +1,7 @@
 #include "UserDialogs.h"
 
+#include <typeinfo>
+
 #include <QFileDialog>
 #include <QMessageBox>
 
@@ -12,6 +14,14 @@ UserDialogs::~UserDialogs() = default;
 QString UserDialogs::saveFileName(QWidget* parent, const QString& caption, const QString& dir, const QString& filter)
 {
     return QFileDialog::getSaveFileName(parent, caption, dir, filter);
+}
+
+QString UserDialogs::saveFileName(QWidget* parent, const QString& caption, const QString& dir, const QString& filter,
+                                  QString* selectedFilter)
+{
+    // Installed answers that know only the shorter form still answer.
+    if (typeid(*this) != typeid(UserDialogs)) return saveFileName(parent, caption, dir, filter);
+    return QFileDialog::getSaveFileName(parent, caption, dir, filter, selectedFilter);
 }
 
 QString UserDialogs::openFileName(QWidget* parent, const QString& caption, const QString& dir, const QString& filter)

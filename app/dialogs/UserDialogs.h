@@ -12,6 +12,11 @@ public:
 
     // Null when the user cancels.
     virtual QString saveFileName(QWidget* parent, const QString& caption, const QString& dir, const QString& filter);
+    // The same, with the filter the user picked in *selectedFilter (which
+    // holds the one proposed on entry). Answers that only know the form above
+    // leave it as proposed.
+    virtual QString saveFileName(QWidget* parent, const QString& caption, const QString& dir, const QString& filter,
+                                 QString* selectedFilter);
     virtual QString openFileName(QWidget* parent, const QString& caption, const QString& dir, const QString& filter);
     virtual void information(QWidget* parent, const QString& title, const QString& text);
     virtual void warning(QWidget* parent, const QString& title, const QString& text);

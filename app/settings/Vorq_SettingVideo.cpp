@@ -12,6 +12,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QPushButton>
+#include <QScopedValueRollback>
 #include <QSettings>
 #include <QSignalBlocker>
 #include <QSlider>
@@ -20,6 +21,7 @@
 #include "SettingVideoForm.h"
 #include "UserDialogs.h"
 #include "device/CameraDevice.h"
+#include "device/CameraSettingsKey.h"
 
 namespace {
 
@@ -125,7 +127,25 @@ void Vorq_SettingVideo::bindCamera()
     const QString deviceName = cameraInfo_.deviceName();
     zoomDevice.openDevice(deviceName);
     mainDevice.openDevice(deviceName);
+    kept_ = KeptCameraSettings(CameraSettingsKey::of(deviceName));
     refreshSettings();
+    restoreKeptSettings();
+}
+
+void Vorq_SettingVideo::restoreKeptSettings()
+{
+    if (!captureOn_) return;
+    const QScopedValueRollback<bool> applying(applyingCameraValues_, true);
+    const KeptCameraSettings::Values written = kept_.restore(mainDevice);
+    const auto contrast = written.find(QStringLiteral("Contrast"));
+    if (contrast != written.end()) {
+        const int value = static_cast<int>(contrast->second.value);
+        ui_->horizontalSlider_DRC->setValue(value);
+        placeValueLabel(ui_->horizontalSlider_DRC, ui_->label_SliderValue_DRC, value);
+    }
+    // A changed switch writes itself through its toggled handler.
+    if (const auto on = kept_.keptSwitch(QStringLiteral("FlipVertical"))) ui_->pushButton_FlipV->setChecked(*on);
+    if (const auto on = kept_.keptSwitch(QStringLiteral("FlipHorizontal"))) ui_->pushButton_FlipH->setChecked(*on);
 }
 
 // --- capture state ---------------------------------------------------------------
@@ -324,12 +344,14 @@ void Vorq_SettingVideo::pushButton_FlipV_checked(bool checked)
 {
     if (!captureOn_) return;
     writeByte(CameraDevice::XU_FLIP_V, checked ? 1 : 0);
+    if (!applyingCameraValues_) kept_.keepSwitch(QStringLiteral("FlipVertical"), checked);
 }
 
 void Vorq_SettingVideo::pushButton_FlipH_checked(bool checked)
 {
     if (!captureOn_) return;
     writeByte(CameraDevice::XU_FLIP_H, checked ? 1 : 0);
+    if (!applyingCameraValues_) kept_.keepSwitch(QStringLiteral("FlipHorizontal"), checked);
 }
 
 void Vorq_SettingVideo::placeValueLabel(QSlider* slider, QLabel* label, int position)
@@ -368,6 +390,7 @@ void Vorq_SettingVideo::horizontalSlider_DRC_sliderMoved(int position)
     if (!captureOn_) return;
     placeValueLabel(ui_->horizontalSlider_DRC, ui_->label_SliderValue_DRC, position);
     mainDevice.setProcAmp(VideoProcAmp_Contrast, position, VideoProcAmp_Flags_Manual);
+    if (!applyingCameraValues_) kept_.keep(QStringLiteral("Contrast"), {position, VideoProcAmp_Flags_Manual});
 }
 
 void Vorq_SettingVideo::colourShiftMoved(QSlider* slider, QLabel* label, uint32_t selector, int position)
@@ -450,11 +473,18 @@ void Vorq_SettingVideo::activateLink(QObject* link)
 {
     if (!captureOn_) return;
     if (link == ui_->label_UVCSettings) {
+        const CameraInfo camera = cameraInfo_;
+        const KeptCameraSettings::Values before = KeptCameraSettings::read(mainDevice);
         // The dialog may have changed anything.
-        if (mainDevice.showAdvancedDialog()) refreshSettings();
+        if (mainDevice.showAdvancedDialog()) {
+            // Unless the camera was given up meanwhile, what changed is the user's doing.
+            if (captureOn_ && cameraInfo_ == camera) kept_.keepChanges(before, KeptCameraSettings::read(mainDevice));
+            refreshSettings();
+        }
     } else if (link == ui_->label_restore_to_factory_settings) {
         if (UserDialogs::current().question(nullptr, QStringLiteral("Notice"),
                                             QStringLiteral("Restore to default settings?"))) {
+            kept_.forget();
             writeByte(CameraDevice::XU_FACTORY_RESET, 1);
             pushButton_home_pressed();
             refreshSettings();
@@ -486,6 +516,7 @@ void Vorq_SettingVideo::refreshSettings()
         qDebug().noquote() << "last_camera_name: " + lastCameraName_;
     }
     if (!captureOn_) return;
+    const QScopedValueRollback<bool> applying(applyingCameraValues_, true);
 
     unsigned char buffer[kDeviceInfoLength] = {};
     if (FAILED(mainDevice.xuProperty(CameraDevice::XU_DEVICE_INFO, CameraDevice::Read, buffer, sizeof buffer)))

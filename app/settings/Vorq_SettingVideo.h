@@ -6,6 +6,7 @@
 #include <QWidget>
 
 #include "CameraInfo.h"
+#include "KeptCameraSettings.h"
 
 class QLabel;
 class QSlider;
@@ -25,7 +26,8 @@ public:
     // Stores the camera and wires the widgets to the slots; called once.
     void connectControls(const CameraInfo& camera);
     void setCameraInfo(const CameraInfo& camera);
-    // Opens the camera's property access by device name, then refreshes.
+    // Opens the camera's property access by device name, refreshes, then
+    // writes back what the user set on this camera before.
     void bindCamera();
     // Reads the device information and every setting from the camera.
     void refreshSettings();
@@ -34,6 +36,7 @@ public:
     bool captureOn() const { return captureOn_; }
     QString lastCameraName() const { return lastCameraName_; }
     const SettingVideoForm& form() const { return *ui_; }
+    const KeptCameraSettings& keptSettings() const { return kept_; }
 
     // The firmware text shown for a camera's device information
     // ("<model>:<version>:..."): "FW: " before the version for the models
@@ -97,6 +100,7 @@ private:
     void colourShiftMoved(QSlider* slider, QLabel* label, uint32_t selector, int position);
     void writeByte(uint32_t selector, uint8_t value);
     void setCaptionsEnabled(bool enabled);
+    void restoreKeptSettings();
 
     std::unique_ptr<SettingVideoForm> ui_;
     QString lastCameraName_;
@@ -106,4 +110,8 @@ private:
     // The pad key held down now, 0 for none: one key moves at a time.
     int heldKey_ = 0;
     bool controlsConnected_ = false;
+    KeptCameraSettings kept_;
+    // Set while the page writes what it read from the camera or kept for it:
+    // only the user's own changes are kept.
+    bool applyingCameraValues_ = false;
 };

@@ -1,15 +1,14 @@
 #include "UpgradeEngineLibrary.h"
 
-#include <QCoreApplication>
 #include <QDebug>
 #include <QDir>
 #include <QLibrary>
 
+#include "ProgramFolders.h"
+
 UpgradeEngineLocation UpgradeEngineLocation::programDefault()
 {
-    const QString programDir = QCoreApplication::applicationDirPath();
-    return {QStringLiteral("camfw_flash"),
-            {QDir::cleanPath(programDir + QStringLiteral("/../lib")), programDir}};
+    return {QStringLiteral("camfw_flash"), ProgramFolders::libraryDirs()};
 }
 
 UpgradeEngineLibrary::UpgradeEngineLibrary(const UpgradeEngineLocation& location) : location_(location) {}

@@ -13,8 +13,8 @@ struct UpgradeEngineLocation {
     QString baseName;
     QStringList directories;
 
-    // The program's library directory (<program dir>/../lib), then the
-    // program's own directory; the same in the build tree and an installed one.
+    // The program's library folders (ProgramFolders), the same in the build
+    // tree and an installed one.
     static UpgradeEngineLocation programDefault();
 };
 

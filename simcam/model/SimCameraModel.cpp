@@ -138,15 +138,21 @@ int SimCameraModel::admit(SimStateLock& lock, int index, bool countTransfer) con
     if (lock.status()) return EIO;
     const SimConfig& config = lock.config();
     SimCameraRecord* record = lock.camera(index);
-    if (!record || index >= config.cameras()) return ENODEV;
+    if (!record) return ENODEV;
+    auto offBus = [record] {
+        record->offBus = 1;
+        return ENODEV;
+    };
+    if (index >= config.cameras()) return offBus();
     const SimCameraConfig& camera = config.camera(index);
-    if (camera.unplugged) return ENODEV;
+    if (camera.unplugged) return offBus();
 
     if (record->rebooting) {
         if (realtimeNs() < record->rebootDeadlineNs) return ENODEV;
         record->rebooting = 0;
         record->rebootDeadlineNs = 0;
         ++record->rebootCount;
+        record->offBus = 1;
         SimUnitContext context(lock, index);
         for (const auto& u : units_) u->rebootCompleted(context);
     }
@@ -158,10 +164,15 @@ int SimCameraModel::admit(SimStateLock& lock, int index, bool countTransfer) con
         record->unplugAtTransfer = record->transferCount + static_cast<uint64_t>(std::max<int64_t>(camera.unplugAfter, 0));
         record->faultUnplugged = 0;
     }
-    if (record->faultUnplugged) return ENODEV;
+    if (record->faultUnplugged) return offBus();
     if (camera.unplugAfter >= 0 && record->transferCount >= record->unplugAtTransfer) {
         record->faultUnplugged = 1;
-        return ENODEV;
+        return offBus();
+    }
+    if (record->offBus) {
+        // Back on the bus: powered up afresh.
+        record->offBus = 0;
+        controls_.initialise(*record);
     }
     if (countTransfer) ++record->transferCount;
     return 0;

@@ -25,6 +25,8 @@ public:
 
     // The next file dialogs answer these in turn; a null string cancels.
     QStringList fileAnswers;
+    // The filters the next save dialogs pick in turn; none leaves the proposed one.
+    QStringList filterAnswers;
     bool questionAnswer = true;
 
     QList<Message> messages;
@@ -34,6 +36,12 @@ public:
     {
         fileRequests.append({caption, dir, filter});
         return fileAnswers.isEmpty() ? QString() : fileAnswers.takeFirst();
+    }
+    QString saveFileName(QWidget* parent, const QString& caption, const QString& dir, const QString& filter,
+                         QString* selectedFilter) override
+    {
+        if (selectedFilter && !filterAnswers.isEmpty()) *selectedFilter = filterAnswers.takeFirst();
+        return saveFileName(parent, caption, dir, filter);
     }
     QString openFileName(QWidget* parent, const QString& caption, const QString& dir, const QString& filter) override
     {

@@ -4,11 +4,13 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QImage>
+#include <QImageReader>
 #include <QLabel>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
 
+#include "../support/PrivateHome.h"
 #include "WindowFixture.h"
 #include "medialib/Vorq_Medialib.h"
 
@@ -134,8 +136,76 @@ private slots:
         // The proposed folder exists, and the name is a time stamp.
         const QFileInfo proposed(request.dir);
         QVERIFY(proposed.dir().exists());
-        QCOMPARE(proposed.dir().dirName(), QStringLiteral("Image"));
+        QCOMPARE(proposed.path(), home.path() + QStringLiteral("/Pictures/TELDORA"));
         QCOMPARE(proposed.fileName().size(), 14);
+    }
+
+    void namesWithoutExtensionGetTheChosenFilters()
+    {
+        auto w = makeWindow();
+        w->form()->pushButton_preview->setChecked(true);
+        QTRY_VERIFY_WITH_TIMEOUT(!w->lastPreviewFrame().isNull(), kFrameTimeoutMs);
+        const struct {
+            const char* typed;
+            const char* filter; // "" leaves the proposed one
+            const char* saved;
+            const char* format;
+        } cases[] = {{"typed", "JPG(*.jpg)", "typed.jpg", "jpeg"},
+                     {"plain", "", "plain.png", "png"},
+                     {"dotted.name", "BMP(*.bmp)", "dotted.name.bmp", "bmp"},
+                     {"upper.PNG", "TIF(*.tif)", "upper.PNG", "png"}};
+        for (const auto& c : cases) {
+            dialogs->fileAnswers = QStringList{dir.filePath(QLatin1String(c.typed))};
+            dialogs->filterAnswers = QStringList{QLatin1String(c.filter)};
+            if (!*c.filter) dialogs->filterAnswers.clear();
+            dialogs->messages.clear();
+            QTest::mouseClick(w->form()->bt_shot, Qt::LeftButton);
+            const QString saved = dir.filePath(QLatin1String(c.saved));
+            QCOMPARE(w->lastSnapshot(), saved);
+            QCOMPARE(QImageReader(saved).format(), QByteArray(c.format));
+            QCOMPARE(dialogs->messages.size(), 1);
+            QCOMPARE(dialogs->messages[0].text, QStringLiteral("Photo save successful "));
+        }
+
+        // The dialog asked about the name as typed: replacing the file with
+        // the extension added is asked here, and "No" leaves it alone.
+        QFile old(dir.filePath(QStringLiteral("keep.png")));
+        QVERIFY(old.open(QIODevice::WriteOnly) && old.write("old") == 3);
+        old.close();
+        dialogs->fileAnswers = QStringList{dir.filePath(QStringLiteral("keep"))};
+        dialogs->messages.clear();
+        dialogs->questionAnswer = false;
+        QTest::mouseClick(w->form()->bt_shot, Qt::LeftButton);
+        dialogs->questionAnswer = true;
+        QCOMPARE(dialogs->messages.size(), 1);
+        QCOMPARE(dialogs->messages[0].kind, QStringLiteral("question"));
+        QCOMPARE(QFileInfo(old.fileName()).size(), 3);
+
+        // A recording named without extension is an .mp4, proposed in the videos folder.
+        dialogs->fileAnswers = QStringList{dir.filePath(QStringLiteral("clip"))};
+        QTest::mouseClick(w->form()->bt_record, Qt::LeftButton);
+        QCOMPARE(w->recordingPath(), dir.filePath(QStringLiteral("clip.mp4")));
+        QCOMPARE(QFileInfo(dialogs->fileRequests.last().dir).path(), home.path() + QStringLiteral("/Videos/TELDORA"));
+        QTest::qWait(1000);
+        QTest::mouseClick(w->form()->bt_record, Qt::LeftButton);
+        QCOMPARE(streamsOf(dir.filePath(QStringLiteral("clip.mp4"))), (QStringList{"audio", "video"}));
+    }
+
+    void unusableDefaultFolderIsReported()
+    {
+        const PrivateHome blocked;
+        // A file where the pictures folder should be.
+        QFile pictures(blocked.path() + QStringLiteral("/Pictures"));
+        QVERIFY(pictures.open(QIODevice::WriteOnly));
+        pictures.close();
+        auto w = makeWindow();
+        w->form()->pushButton_preview->setChecked(true);
+        QTRY_VERIFY_WITH_TIMEOUT(!w->lastPreviewFrame().isNull(), kFrameTimeoutMs);
+        QTest::mouseClick(w->form()->bt_shot, Qt::LeftButton); // cancelled
+        QCOMPARE(dialogs->messages.size(), 1);
+        QCOMPARE(dialogs->messages[0].kind, QStringLiteral("warning"));
+        QVERIFY(dialogs->messages[0].text.contains(blocked.path() + QStringLiteral("/Pictures/TELDORA")));
+        QCOMPARE(QFileInfo(dialogs->fileRequests.last().dir).path(), blocked.path());
     }
 
     void failedSnapshotsAreReportedAsFailures()
@@ -251,6 +321,7 @@ private slots:
     }
 
 private:
+    const PrivateHome home;
     std::unique_ptr<FakeCameras> cameras;
     std::unique_ptr<ScriptedDialogs> dialogs;
     QTemporaryDir dir;

@@ -8,6 +8,7 @@
 #include <QTest>
 
 #include "Vorq_settingUpgrade.h"
+#include "../support/PrivateHome.h"
 #include "WindowFixture.h"
 #include "medialib/Vorq_Medialib.h"
 
@@ -143,6 +144,8 @@ private:
         file.write(conf.toUtf8());
     }
 
+    // Recordings proposed in the videos folder, camera settings kept: none in the real home.
+    const PrivateHome home;
     QTemporaryDir state;
 };
 

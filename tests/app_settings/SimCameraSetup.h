@@ -4,13 +4,15 @@
 #include <QStringList>
 #include <QTemporaryDir>
 
+#include "../support/PrivateHome.h"
 #include "AnsweringDialogs.h"
 #include "CameraInfo.h"
 
 // The built-in simulated camera(s) in a state directory of their own, with
 // the transfer trace read back one line per transfer: "SET 4/24 01",
 // "GET 4/9", "LEN 4/9", "ctrl PAN_SPEED=5", "get CONTRAST"; a failed
-// transfer ends with " !<errno>".
+// transfer ends with " !<errno>". A fresh camera comes with a fresh home, so
+// the settings the program keeps per camera start empty too.
 class SimCameraSetup {
 public:
     explicit SimCameraSetup(const QByteArray& config = "reboot_ms=600\n");
@@ -32,6 +34,7 @@ public:
     QStringList takeWrites(const QString& device = QStringLiteral("cam0"));
 
     AnsweringDialogs dialogs;
+    const PrivateHome home;
 
 private:
     QTemporaryDir dir_;

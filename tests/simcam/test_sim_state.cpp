@@ -221,6 +221,43 @@ TEST_F(SimStateTest, UnplugAfterRemovesTheCameraMidOperation)
     EXPECT_EQ(dir.cameras().size(), 1u);
 }
 
+TEST_F(SimStateTest, ControlsComeBackAtTheirDefaultsAfterReplugAndReboot)
+{
+    constexpr uint32_t kBrightness = 0x00980900;
+    auto brightness = [](UvcDevice& cam) {
+        int32_t v = -1000;
+        return cam.getControl(kBrightness, v) ? -1000 : v;
+    };
+    auto cams = dir.cameras();
+    ASSERT_EQ(cams.size(), 1u);
+    ControlRange range;
+    ASSERT_EQ(cams[0]->queryControl(kBrightness, range), 0);
+    const int32_t changed = range.defaultValue + range.step;
+    ASSERT_EQ(writeStyle(*cams[0], 5), 0);
+
+    // Unplugged and seen gone by a walk, then plugged back in.
+    ASSERT_EQ(cams[0]->setControl(kBrightness, changed), 0);
+    ASSERT_EQ(store->setConfig("unplugged", "1"), 0);
+    EXPECT_TRUE(dir.cameras().empty());
+    ASSERT_EQ(store->setConfig("unplugged", "0"), 0);
+    cams = dir.cameras();
+    ASSERT_EQ(cams.size(), 1u);
+    EXPECT_EQ(brightness(*cams[0]), range.defaultValue);
+    EXPECT_EQ(readStyle(*cams[0]), 5) << "extension-unit settings live in the camera's flash";
+
+    // Rebooted.
+    ASSERT_EQ(cams[0]->setControl(kBrightness, changed), 0);
+    ASSERT_EQ(store->setConfig("reboot_ms", "1"), 0);
+    ASSERT_EQ(store->reboot(0), 0);
+    usleep(20000);
+    EXPECT_EQ(brightness(*cams[0]), range.defaultValue);
+
+    // Staying on the bus keeps the value.
+    ASSERT_EQ(cams[0]->setControl(kBrightness, changed), 0);
+    EXPECT_EQ(dir.cameras().size(), 1u);
+    EXPECT_EQ(brightness(*cams[0]), changed);
+}
+
 TEST_F(SimStateTest, DamagedStateFileIsReinitialised)
 {
     ASSERT_EQ(store->setFirmwareVersion(0, "9.9.9"), 0);

@@ -25,6 +25,10 @@ check "flip read back" test "$("$camctl" xu 0 $settings 24 get)" = 01
 check "trace has the bytes written" grep -q '"unit":4,"selector":24,"query":"SET_CUR","size":1,"data":"01","errno":0' "$work/trace.jsonl"
 check "contrast listed with its range" grep -q 'contrast .*range 0..14 step 1 default 7' <<<"$("$camctl" controls 0)"
 
+"$camctl" --help >"$work/out" 2>"$work/err"; rc=$?
+check "--help succeeds on stdout" test $rc = 0 -a ! -s "$work/err" -a -n "$(grep '^usage: vorq-camctl list$' "$work/out")"
+check "--version names the suite's version" grep -q '^vorq-camctl (TELDORA Vision Desk) [0-9.]*$' <<<"$("$camctl" --version)"
+
 "$camctl" controls 1 >/dev/null 2>"$work/err"; rc=$?
 check "bad index refused" test $rc = 2
 check "bad index explained" grep -q 'no camera with index 1 (1 camera found)' "$work/err"
@@ -46,5 +50,5 @@ out=$("$camctl" list)
 check "external device listed" grep -q 'device path: .*usb#vid_9f2b.*#ext-cam0' <<<"$out"
 check "external device sees the same state" test "$("$camctl" xu 0 $settings 24 get)" = 01
 
-echo "$((15 - failures)) passed, $failures failed"
+echo "$((17 - failures)) passed, $failures failed"
 [ $failures = 0 ]

@@ -60,7 +60,11 @@ struct SimCameraRecord {
     uint8_t settings[kSimSettingSlots];
     // Last XU_ZOOM_MOVE written: direction, 0, speed.
     uint8_t zoomMotion[3];
-    uint8_t padding0[5];
+    // Set while the camera is off the bus (unplugged, removed, rebooting):
+    // it comes back with its terminal and processing-unit controls at their
+    // defaults, as a camera that powers up does.
+    uint8_t offBus;
+    uint8_t padding0[4];
     // V4L2 control values, indexed by the control table.
     int32_t controls[kSimControlSlots];
     // Owned by the upgrade unit, 8-byte aligned.

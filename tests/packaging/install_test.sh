@@ -1,0 +1,31 @@
+#!/usr/bin/env bash
+# cmake --install into a temporary prefix; the tree's files, its metadata
+# checked by the desktop's own validators, and its programs run from there;
+# then the whole window test on the installed program, which has to find its
+# plug-ins (the properties dialog, the upgrade engine) from the new prefix.
+#   install_test.sh <build dir> <private library dir> [plain|sanitized]
+set -u
+build=$1 private=$2 kind=${3:-plain}
+here=$(cd "$(dirname "$0")" && pwd)
+work=$(mktemp -d /tmp/vorq-install.XXXXXX)
+trap 'rm -rf "$work"' EXIT
+failures=0
+. "$here/check_tree.sh"
+
+prefix=$work/prefix
+check "cmake --install into a new prefix" cmake --install "$build" --prefix "$prefix"
+check_tree "$prefix" "$private" "$work"
+
+app=com.teldora.VisionDesk
+check "desktop-file-validate passes" desktop-file-validate "$prefix/share/applications/$app.desktop"
+check "appstreamcli validate passes" appstreamcli validate --no-net --strict "$prefix/share/metainfo/$app.metainfo.xml"
+for page in "$prefix"/share/man/man1/*.1; do
+  check "$(basename "$page") reads cleanly" test -z "$(cd "$prefix/share/man" &&
+    LC_ALL=C.UTF-8 groff -man -ww -z -K utf8 "$page" 2>&1)"
+done
+
+check "the window test passes on the installed program" \
+  "$here/../e2e/run-program-test" "$prefix/bin/TELDORA_Vision_Desk_V1.0.0.5" "$build/tests/packaging/e2e-output" "$kind"
+
+echo "$failures failed"
+[ "$failures" = 0 ]
