@@ -19,6 +19,9 @@ namespace {
 // enough for wall-clock stamps.
 constexpr AVRational kVideoTimeBase{1, 90000};
 constexpr AVRational kMicroseconds{1, 1000000};
+// A key frame every two seconds: each fragment of the file starts on one, so
+// players seek to any point quickly, also in a file cut short by a crash.
+constexpr int kKeyFrameSeconds = 2;
 } // namespace
 
 Vorq_FFmpegVideo::Vorq_FFmpegVideo(AVFormatContext* input, AVFormatContext* output, int videoIndex, int frameRate,
@@ -55,6 +58,13 @@ bool Vorq_FFmpegVideo::InitVideoEncoder(const AVCodecParameters* camera, int fra
     encoder->codec_id = codec->id;
     encoder->time_base = kVideoTimeBase;
     if (frameRate > 0) encoder->framerate = AVRational{frameRate, 1};
+    encoder->gop_size = kKeyFrameSeconds * (frameRate > 0 ? frameRate : 30);
+    // What the scaler below makes of the camera's picture: BT.601 colours in
+    // the limited range, said in the stream so players show them as meant.
+    encoder->color_range = AVCOL_RANGE_MPEG;
+    encoder->colorspace = AVCOL_SPC_SMPTE170M;
+    encoder->color_primaries = AVCOL_PRI_SMPTE170M;
+    encoder->color_trc = AVCOL_TRC_SMPTE170M;
     encoder->pix_fmt = (codec->pix_fmts && codec->pix_fmts[0] != AV_PIX_FMT_NONE) ? codec->pix_fmts[0]
                                                                                     : AV_PIX_FMT_YUV420P;
     encoder->width = camera->width;
@@ -65,6 +75,8 @@ bool Vorq_FFmpegVideo::InitVideoEncoder(const AVCodecParameters* camera, int fra
     AVDictionary* options = nullptr;
     av_dict_set(&options, "preset", "fast", 0);
     av_dict_set(&options, "tune", "zerolatency", 0);
+    // Key frames asked for by time are real IDR frames, where a player may start.
+    av_dict_set(&options, "forced-idr", "1", 0);
     const int result = avcodec_open2(encoder.get(), codec, &options);
     av_dict_free(&options);
     if (result < 0) {
@@ -148,6 +160,14 @@ void Vorq_FFmpegVideo::encodeFrame(const AVFrame& frame)
                                       static_cast<AVPixelFormat>(frame.format), encoder->width, encoder->height,
                                       encoder->pix_fmt, SWS_BICUBIC, nullptr, nullptr, nullptr));
     if (!scaler) return;
+    if (scaler.get() != configuredScaler) {
+        // JPEG pictures are full range; the encoder takes the limited range.
+        const bool fullRange = frame.color_range == AVCOL_RANGE_JPEG || frame.format == AV_PIX_FMT_YUVJ420P ||
+                               frame.format == AV_PIX_FMT_YUVJ422P || frame.format == AV_PIX_FMT_YUVJ444P;
+        const int* bt601 = sws_getCoefficients(SWS_CS_ITU601);
+        sws_setColorspaceDetails(scaler.get(), bt601, fullRange ? 1 : 0, bt601, 0, 0, 1 << 16, 1 << 16);
+        configuredScaler = scaler.get();
+    }
     // The encoder may still reference the previous picture.
     if (av_frame_make_writable(destFrame.get()) < 0) return;
     sws_scale(scaler.get(), frame.data, frame.linesize, 0, frame.height, destFrame->data, destFrame->linesize);
@@ -159,6 +179,10 @@ void Vorq_FFmpegVideo::encodeFrame(const AVFrame& frame)
     pts = std::max(pts, lastPts + 1);
     lastPts = pts;
     destFrame->pts = pts;
+    // Also when the camera delivers fewer frames than asked for.
+    const int64_t keyInterval = av_rescale_q(kKeyFrameSeconds, AVRational{1, 1}, encoder->time_base);
+    destFrame->pict_type =
+        (lastKeyPts < 0 || pts - lastKeyPts >= keyInterval) ? AV_PICTURE_TYPE_I : AV_PICTURE_TYPE_NONE;
     Encode(destFrame.get());
 }
 
@@ -173,15 +197,12 @@ void Vorq_FFmpegVideo::writePackets()
     for (;;) {
         const int result = avcodec_receive_packet(encoder.get(), packet.get());
         if (result < 0) return; // EAGAIN: wants more input; EOF: drained
+        if (packet->flags & AV_PKT_FLAG_KEY) lastKeyPts = packet->pts;
         av_packet_rescale_ts(packet.get(), encoder->time_base, outStream->time_base);
         packet->stream_index = outStream->index;
         logFrame("video write....");
-        const int written_ = av_interleaved_write_frame(output, packet.get());
-        if (written_ < 0) {
-            char text[AV_ERROR_MAX_STRING_SIZE] = {0};
-            av_strerror(written_, text, sizeof text);
-            logError("Couldn't write video frame, error: %s\n", text);
-        } else {
+        // The writer reports a failure once; the recording is then stopped.
+        if (writer && writer->write(packet.get()) >= 0) {
             ++written;
             logFrame("video write ok....");
         }

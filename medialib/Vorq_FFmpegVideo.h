@@ -11,6 +11,7 @@
 #include <string>
 
 #include "FFmpegPtr.h"
+#include "RecordingWriter.h"
 
 // The recording's video branch: an H.264 encoder sized like the camera
 // stream, fed from a short queue of decoded camera frames, writing into the
@@ -28,6 +29,9 @@ public:
     bool isReady() const { return ready; }
     // Engine time (microseconds) that becomes time 0 of the file.
     void setTimeOrigin(int64_t originUs) { timeOrigin = originUs; }
+
+    // Where the packets go; set before start().
+    void setWriter(vorq::media::RecordingWriter* w) { writer = w; }
 
     void start();
     // The loop encodes what is queued, drains the encoder and ends.
@@ -50,6 +54,7 @@ private:
     void writePackets();
 
     std::atomic<bool> running{false};
+    vorq::media::RecordingWriter* writer = nullptr;
     AVFormatContext* input;
     AVFormatContext* output;
     vorq::media::CodecContextPtr encoder;
@@ -61,6 +66,8 @@ private:
     int videoIndex;
     int64_t timeOrigin = 0;
     int64_t lastPts = -1;
+    int64_t lastKeyPts = -1;
+    const SwsContext* configuredScaler = nullptr;
     bool ready = false;
     std::atomic<int64_t> written{0};
 
