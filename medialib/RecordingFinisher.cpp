@@ -61,6 +61,7 @@ int remux(const std::string& path, const std::string& temp, const std::string& f
 
     PacketPtr packet(av_packet_alloc());
     if (!packet) return AVERROR(ENOMEM);
+    int64_t copied = 0;
     while ((result = av_read_frame(in, packet.get())) >= 0) {
         const int target = map[static_cast<size_t>(packet->stream_index)];
         if (target < 0) {
@@ -73,8 +74,11 @@ int remux(const std::string& path, const std::string& temp, const std::string& f
         packet->pos = -1;
         result = av_interleaved_write_frame(out, packet.get());
         if (result < 0) return result;
+        ++copied;
     }
     if (result != AVERROR_EOF) return result;
+    // Nothing to finish: an empty recording is better left as it is.
+    if (copied == 0) return AVERROR_INVALIDDATA;
     if ((result = av_write_trailer(out)) < 0) return result;
     if (out->pb->error < 0) return out->pb->error;
     return 0;
