@@ -283,7 +283,10 @@ void Vorq_FFmpegAudio::placeOnTimeline(const AVFrame& frame, int samples)
                 decision.gapSamples * 1000.0 / encoder->sample_rate);
         if (insertSilence(decision.gapAt - fifoStart, decision.gapSamples)) outputProduced += decision.gapSamples;
     }
-    swr_set_compensation(resampler.get(), decision.sampleDelta, decision.distance);
+    // Drift is corrected inside the resampler, over the next second.
+    if (swr_set_compensation(resampler.get(), decision.sampleDelta, decision.distance) < 0)
+        logFrame("no drift correction possible");
+    logFrame("audio offset %.1f ms, correction %d samples", timeline->offsetUs() / 1000, decision.sampleDelta);
 }
 
 bool Vorq_FFmpegAudio::insertSilence(int64_t at, int64_t samples)
