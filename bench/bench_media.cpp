@@ -6,7 +6,7 @@
 // written into a pipe at 30 frames per second; each picture carries its number
 // in a flat block in the top-left corner, so a receiver knows when it was sent.
 //
-//   bench_media [preview|record|all] [seconds] [pairs]
+//   bench_media [preview|record|record1080|all] [seconds] [pairs]
 
 #include <QCoreApplication>
 #include <QEventLoop>
@@ -456,6 +456,18 @@ int64_t videoPacketsIn(const std::string& path)
     return count;
 }
 
+// The preset the engine's video encoder settled on, from its log.
+std::mutex presetMutex;
+std::string settledPreset = "fast";
+
+void engineLog(QtMsgType, const QMessageLogContext&, const QString& message)
+{
+    const int arrow = message.lastIndexOf(QStringLiteral("-> "));
+    if (!message.contains(QStringLiteral("preset")) || arrow < 0) return;
+    std::lock_guard<std::mutex> lock(presetMutex);
+    settledPreset = message.mid(arrow + 3).trimmed().toStdString();
+}
+
 struct RecordFigures {
     double cpuSeconds = 0;
     int64_t offered = 0;
@@ -473,6 +485,10 @@ std::string scratchFile()
 
 RecordFigures engineRecord(int width, int height, int seconds)
 {
+    {
+        std::lock_guard<std::mutex> lock(presetMutex);
+        settledPreset = "fast";
+    }
     PacedCamera camera(width, height);
     installInputs(camera, true);
     Vorq_Medialib engine;
@@ -558,29 +574,33 @@ void printSpread(const char* label, std::vector<double> values)
                 values.back());
 }
 
-void benchRecord(int seconds, int pairs)
+void benchRecord(int seconds, int pairs, const std::vector<std::pair<int, int>>& sizes)
 {
     std::printf("Recording, MJPEG 4:2:2 at %d frames/s plus a 48 kHz stereo microphone, %d s per run, %d pairs "
-                "(engine, then ffmpeg -preset fast -tune zerolatency -crf 23, AAC 128k)\n",
+                "(engine, then ffmpeg at the preset the engine settled on, -tune zerolatency -crf 23, AAC 128k)\n",
                 kRate, seconds, pairs);
-    const int sizes[][2] = {{800, 600}, {1280, 720}};
     for (const auto& s : sizes) {
         std::vector<double> ratios, kept, ffKept, stopPerMinute;
         for (int pair = 0; pair < pairs; ++pair) {
-            const RecordFigures e = engineRecord(s[0], s[1], seconds);
-            const RecordFigures f = ffmpegRecord(s[0], s[1], seconds, "fast");
-            std::printf("%4dx%-5d pair %d: engine %.1f CPU s, %lld/%lld frames, stop %.0f ms | ffmpeg %.1f CPU s, "
-                        "%lld/%lld frames\n",
-                        s[0], s[1], pair + 1, e.cpuSeconds, static_cast<long long>(e.inFile),
-                        static_cast<long long>(e.offered), e.stopMs, f.cpuSeconds, static_cast<long long>(f.inFile),
-                        static_cast<long long>(f.offered));
+            const RecordFigures e = engineRecord(s.first, s.second, seconds);
+            std::string preset;
+            {
+                std::lock_guard<std::mutex> lock(presetMutex);
+                preset = settledPreset;
+            }
+            const RecordFigures f = ffmpegRecord(s.first, s.second, seconds, preset);
+            std::printf("%4dx%-5d pair %d: engine %.1f CPU s, %lld/%lld frames, stop %.0f ms, preset %s | ffmpeg "
+                        "%.1f CPU s, %lld/%lld frames\n",
+                        s.first, s.second, pair + 1, e.cpuSeconds, static_cast<long long>(e.inFile),
+                        static_cast<long long>(e.offered), e.stopMs, preset.c_str(), f.cpuSeconds,
+                        static_cast<long long>(f.inFile), static_cast<long long>(f.offered));
             std::fflush(stdout);
             ratios.push_back(f.cpuSeconds > 0 ? e.cpuSeconds / f.cpuSeconds : 0);
             kept.push_back(e.offered ? 100.0 * e.inFile / e.offered : 0);
             ffKept.push_back(f.offered ? 100.0 * f.inFile / f.offered : 0);
             stopPerMinute.push_back(e.stopMs * 60.0 / seconds);
         }
-        std::printf("%4dx%-5d\n", s[0], s[1]);
+        std::printf("%4dx%-5d\n", s.first, s.second);
         printSpread("CPU engine / ffmpeg", ratios);
         printSpread("engine frames kept %", kept);
         printSpread("ffmpeg frames kept % (approx.)", ffKept);
@@ -594,11 +614,14 @@ void benchRecord(int seconds, int pairs)
 int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
-    QLoggingCategory::setFilterRules("vorq.medialib.debug=false");
+    qInstallMessageHandler(engineLog);
     checkClocks();
     const std::string what = argc > 1 ? argv[1] : "all";
     if (what == "preview" || what == "all") benchPreview(argc > 2 ? std::atoi(argv[2]) : 10);
-    if (what == "record" || what == "all")
-        benchRecord(argc > 2 ? std::atoi(argv[2]) : 60, argc > 3 ? std::atoi(argv[3]) : 3);
+
+    const int seconds = argc > 2 ? std::atoi(argv[2]) : 60;
+    const int pairs = argc > 3 ? std::atoi(argv[3]) : 3;
+    if (what == "record" || what == "all") benchRecord(seconds, pairs, {{800, 600}, {1280, 720}});
+    if (what == "record1080" || what == "all") benchRecord(seconds, pairs, {{1920, 1080}});
     return 0;
 }

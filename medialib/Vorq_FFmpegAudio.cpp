@@ -254,13 +254,7 @@ int Vorq_FFmpegAudio::EncodeAudioFrame(const AVFrame& frame)
     outputProduced += converted;
     if (timeline->holding()) return 0;
 
-    // Sound captured before the recording started is not part of it.
-    const int64_t firstPts = timeline->startSample() + fifoStart;
-    if (firstPts < 0) {
-        const int drop = static_cast<int>(std::min<int64_t>(-firstPts, av_audio_fifo_size(fifo.get())));
-        av_audio_fifo_drain(fifo.get(), drop);
-        fifoStart += drop;
-    }
+    dropBeforeStart();
 
     const int frameSize = encoder->frame_size > 0 ? encoder->frame_size : 1024;
     logFrame("output_frame_size: %d", frameSize);
@@ -269,6 +263,16 @@ int Vorq_FFmpegAudio::EncodeAudioFrame(const AVFrame& frame)
         if (result < 0) return result;
     }
     return 0;
+}
+
+void Vorq_FFmpegAudio::dropBeforeStart()
+{
+    // Sound captured before the recording started is not part of it.
+    const int64_t firstPts = (timeline ? timeline->startSample() : 0) + fifoStart;
+    if (firstPts >= 0) return;
+    const int drop = static_cast<int>(std::min<int64_t>(-firstPts, av_audio_fifo_size(fifo.get())));
+    av_audio_fifo_drain(fifo.get(), drop);
+    fifoStart += drop;
 }
 
 void Vorq_FFmpegAudio::placeOnTimeline(const AVFrame& frame, int samples)
@@ -368,6 +372,7 @@ int Vorq_FFmpegAudio::sendAndWrite(AVFrame* frame)
 
 void Vorq_FFmpegAudio::flush()
 {
+    dropBeforeStart();
     const int frameSize = encoder->frame_size > 0 ? encoder->frame_size : 1024;
     while (av_audio_fifo_size(fifo.get()) >= frameSize)
         if (encodeFromFifo(frameSize) < 0) break;

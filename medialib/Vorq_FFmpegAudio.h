@@ -63,6 +63,7 @@ private:
     // Puts `samples` of silence `at` samples into the FIFO.
     bool insertSilence(int64_t at, int64_t samples);
     void placeOnTimeline(const AVFrame& frame, int samples);
+    void dropBeforeStart();
 
     std::atomic<bool> running{false};
     vorq::media::RecordingWriter* writer = nullptr;
