@@ -149,6 +149,13 @@ void Vorq_FFmpegVideo::VideoEncodeLoop()
             std::unique_lock<std::mutex> lock(frameLock);
             frameReady.wait(lock, [this] { return !latestFrames.empty() || !running; });
             if (latestFrames.empty()) break; // stopped, and everything queued is encoded
+            // Stopping stays quick: a far-behind encoder finishes half a
+            // second of what waits and leaves the rest.
+            const size_t drainLimit = static_cast<size_t>(std::max(2, settings.frameRate / 2));
+            while (!running && latestFrames.size() > drainLimit) {
+                latestFrames.pop_back();
+                ++dropped;
+            }
         }
         QMutexLocker writeLocker(&writeLock);
         std::shared_ptr<AVFrame> frame;

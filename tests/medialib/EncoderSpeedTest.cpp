@@ -39,15 +39,15 @@ size_t count(const std::string& text, const std::string& part)
 
 TEST_F(MediaEncoderSpeedTest, SlowEncoderStepsToAFasterPresetAndKeepsEveryPicture)
 {
-    // Each picture takes 400 ms more at "fast" (5 frames/s leave 200 ms),
-    // 200 ms at "faster", 100 ms at "veryfast", and so on. The low rate
+    // Each picture takes 1 s more at "fast" (2 frames/s leave 500 ms),
+    // 500 ms at "faster", 250 ms at "veryfast", and so on. The low rate
     // leaves a busy test machine room for the real encoding.
-    ScopedEnv slow("VORQ_MEDIA_TEST_ENCODE_DELAY_US", "400000");
-    frameRate = 5;
+    ScopedEnv slow("VORQ_MEDIA_TEST_ENCODE_DELAY_US", "1000000");
+    frameRate = 2;
     startPreview(noisyGraph(), toneGraph(48000, 2), "1280x720");
     const std::string path = dir.file("slow.mp4");
     LogCapture log;
-    record(path, 10000);
+    record(path, 12000);
     // Faster presets, each change logged once, none back.
     EXPECT_EQ(count(log.text(), "preset fast -> "), 1u) << log.text();
     EXPECT_FALSE(log.contains("-> fast\n")) << log.text();
@@ -58,7 +58,7 @@ TEST_F(MediaEncoderSpeedTest, SlowEncoderStepsToAFasterPresetAndKeepsEveryPictur
     ASSERT_TRUE(report.video());
     std::vector<double> pts = report.video()->pts;
     std::sort(pts.begin(), pts.end());
-    ASSERT_GT(pts.size(), 30u) << log.text();
+    ASSERT_GT(pts.size(), 15u) << log.text();
     const double offered = std::round((pts.back() - pts.front()) * frameRate) + 1;
     std::printf("%zu pictures in the file of %.0f offered\n", pts.size(), offered);
     // One picture of slack for the capture clock's re-anchoring on a busy machine.
