@@ -93,6 +93,7 @@ bool Vorq_FFmpegVideo::InitVideoEncoder(const AVCodecParameters* camera, int fra
         return false;
     }
     adaptive = true;
+    warmUp = std::max(1, settings.frameRate / 3);
     logInfo("Video encoder: libx264, preset %s\n", H264Encoder::presets()[0].c_str());
     return true;
 }
@@ -181,6 +182,12 @@ void Vorq_FFmpegVideo::VideoEncodeLoop()
 
 void Vorq_FFmpegVideo::keepUp(int64_t encodeUs)
 {
+    // libx264 spends far longer on its first pictures (threads, tables):
+    // a third of a second of them is not judged.
+    if (warmUp > 0) {
+        --warmUp;
+        return;
+    }
     busyUs += encodeUs;
     ++measured;
     // Judged every half second of pictures, or sooner when they are slow.
@@ -226,6 +233,7 @@ void Vorq_FFmpegVideo::keepUp(int64_t encodeUs)
     Encode(nullptr); // what the old encoder still holds
     encoder = std::move(faster);
     presetIndex += steps;
+    warmUp = std::max(1, settings.frameRate / 3);
 }
 
 void Vorq_FFmpegVideo::encodeFrame(const AVFrame& frame)

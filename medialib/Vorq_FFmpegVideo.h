@@ -80,6 +80,7 @@ private:
     size_t presetIndex = 0;
     int64_t busyUs = 0;
     int measured = 0;
+    int warmUp = 0;
     const int64_t testDelayUs;
     std::atomic<int64_t> dropped{0};
 
