@@ -531,7 +531,7 @@ RecordFigures ffmpegRecord(int width, int height, int seconds, const std::string
     const std::string command =
         "exec ffmpeg -nostdin -v error -y -fflags nobuffer -f mpjpeg -i 'pipe:3' -f lavfi -i "
         "'sine=frequency=440:sample_rate=48000:samples_per_frame=960,aformat=channel_layouts=stereo,arealtime' "
-        "-map 0:v -map 1:a -c:v libx264 -preset " +
+        "-map 0:v -map 1:a -fps_mode passthrough -c:v libx264 -preset " +
         preset + " -tune zerolatency -crf 23 -pix_fmt yuv420p -g 60 -c:a aac -b:a 128k -movflags "
                  "frag_keyframe+empty_moov+default_base_moof '" +
         path + "'";
@@ -595,13 +595,16 @@ void benchRecord(int seconds, int pairs, const std::vector<std::pair<int, int>>&
                         static_cast<long long>(e.offered), e.stopMs, preset.c_str(), f.cpuSeconds,
                         static_cast<long long>(f.inFile), static_cast<long long>(f.offered));
             std::fflush(stdout);
-            ratios.push_back(f.cpuSeconds > 0 ? e.cpuSeconds / f.cpuSeconds : 0);
+            // Per picture in the file: the two may not have taken equally many.
+            ratios.push_back(f.cpuSeconds > 0 && e.inFile > 0 && f.inFile > 0
+                                 ? (e.cpuSeconds / e.inFile) / (f.cpuSeconds / f.inFile)
+                                 : 0);
             kept.push_back(e.offered ? 100.0 * e.inFile / e.offered : 0);
             ffKept.push_back(f.offered ? 100.0 * f.inFile / f.offered : 0);
             stopPerMinute.push_back(e.stopMs * 60.0 / seconds);
         }
         std::printf("%4dx%-5d\n", s.first, s.second);
-        printSpread("CPU engine / ffmpeg", ratios);
+        printSpread("CPU per picture, engine / ffmpeg", ratios);
         printSpread("engine frames kept %", kept);
         printSpread("ffmpeg frames kept % (approx.)", ffKept);
         printSpread("stop ms per minute recorded", stopPerMinute);
