@@ -17,6 +17,8 @@
 #include <QStyledItemDelegate>
 #include <QTimer>
 
+#include <cstring>
+
 #include "EndpointLevels.h"
 #include "MediaFileName.h"
 #include "ProgramFolders.h"
@@ -101,6 +103,7 @@ void Vorq_Cam::setupWindow()
 
     media = new Vorq_Medialib;
     connect(media, &Vorq_Medialib::frameBuffer, this, &Vorq_Cam::on_CameraView);
+    connect(media, &Vorq_Medialib::recordingFailed, this, &Vorq_Cam::recordingFailed);
 
     settingGroup = new QButtonGroup(this);
     settingGroup->addButton(ui->bt_video, 0);
@@ -492,6 +495,23 @@ void Vorq_Cam::bt_record_Clicked(bool state)
     }
     showRecordTime(QString());
     UserDialogs::current().information(nullptr, QStringLiteral("Notice"), QStringLiteral("Video save successful "));
+}
+
+void Vorq_Cam::recordingFailed(int errnum)
+{
+    if (!recordTimer) return;
+    const QString path = recordFilePath;
+    endRecording();
+    // The engine already stopped and kept what was written: the button's
+    // stop branch has nothing left to do and must not claim a saved video.
+    recordFilePath = QString();
+    ui->bt_record->setChecked(false);
+    qDebug().noquote() << "recording stopped by a write error: " + path;
+    UserDialogs::current().warning(
+        nullptr, QStringLiteral("Notice"),
+        QStringLiteral("Video recording stopped: the file could not be written (%1). "
+                       "What was recorded until then is saved in %2")
+            .arg(QString::fromLocal8Bit(std::strerror(errnum)), QDir::toNativeSeparators(path)));
 }
 
 void Vorq_Cam::endRecording()

@@ -73,6 +73,8 @@ private slots:
     void label_check_for_new_firmware_Change(bool visible);
     void bt_shot_Clicked();
     void bt_record_Clicked(bool state);
+    // The engine stopped the recording because its file could not be written.
+    void recordingFailed(int errnum);
     void pushButton_preview_checked(bool status);
     void checkValidCamerasList();
     void captureState(bool state);

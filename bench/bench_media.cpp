@@ -6,7 +6,7 @@
 // written into a pipe at 30 frames per second; each picture carries its number
 // in a flat block in the top-left corner, so a receiver knows when it was sent.
 //
-//   bench_media [preview|record|all] [seconds]
+//   bench_media [preview|record|record1080|all] [seconds] [pairs]
 
 #include <QCoreApplication>
 #include <QEventLoop>
@@ -30,6 +30,9 @@
 
 #include <fcntl.h>
 #include <poll.h>
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
 #include <time.h>
 #include <unistd.h>
 
@@ -453,50 +456,158 @@ int64_t videoPacketsIn(const std::string& path)
     return count;
 }
 
-void benchRecord(int seconds)
+// The preset the engine's video encoder settled on, from its log.
+std::mutex presetMutex;
+std::string settledPreset = "fast";
+
+void engineLog(QtMsgType, const QMessageLogContext&, const QString& message)
 {
-    std::printf("Recording, MJPEG 4:2:2 at %d frames/s plus a 48 kHz stereo microphone, %d s per run\n", kRate,
-                seconds);
-    std::printf("%-10s %12s %12s %8s %12s %10s\n", "size", "frames sent", "in the file", "kept", "CPU s",
-                "CPU/wall");
-    const int sizes[][2] = {{800, 600}, {1280, 720}};
+    const int arrow = message.lastIndexOf(QStringLiteral("-> "));
+    if (!message.contains(QStringLiteral("preset")) || arrow < 0) return;
+    std::lock_guard<std::mutex> lock(presetMutex);
+    settledPreset = message.mid(arrow + 3).trimmed().toStdString();
+}
+
+struct RecordFigures {
+    double cpuSeconds = 0;
+    int64_t offered = 0;
+    int64_t inFile = 0;
+    double stopMs = 0; // StopRecord: drain, trailer and finishing the file
+};
+
+std::string scratchFile()
+{
+    char path[] = "/tmp/bench-media-XXXXXX.mp4";
+    const int fd = mkstemps(path, 4);
+    if (fd >= 0) close(fd);
+    return path;
+}
+
+RecordFigures engineRecord(int width, int height, int seconds)
+{
+    {
+        std::lock_guard<std::mutex> lock(presetMutex);
+        settledPreset = "fast";
+    }
+    PacedCamera camera(width, height);
+    installInputs(camera, true);
+    Vorq_Medialib engine;
+    engine.SetCapture("bench camera", 0);
+    engine.SetVideoSize(std::to_string(width) + "x" + std::to_string(height));
+    camera.start();
+    engine.StartCapture();
+    runEventLoopFor(1000);
+    const std::string path = scratchFile();
+    engine.SetCaptureMicrophone("bench microphone", 0);
+    engine.SetRecordFileName(path);
+    const int64_t cpu0 = processCpuUs() - camera.cpuUs();
+    if (engine.StartRecord() != 1) {
+        std::fprintf(stderr, "recording did not start\n");
+        std::exit(1);
+    }
+    const int64_t sent0 = camera.framesSent();
+    runEventLoopFor(seconds * 1000);
+    const int64_t sent1 = camera.framesSent();
+    const int64_t stop0 = av_gettime_relative();
+    engine.StopRecord();
+    RecordFigures f;
+    f.stopMs = (av_gettime_relative() - stop0) / 1000.0;
+    f.cpuSeconds = (processCpuUs() - camera.cpuUs() - cpu0) / 1e6;
+    engine.StopCapture();
+    camera.stop();
+    vorq::media::CaptureInputSource::setForTesting({}, {});
+    f.inFile = videoPacketsIn(path);
+    f.offered = sent1 - sent0;
+    std::remove(path.c_str());
+    return f;
+}
+
+// The ffmpeg command line doing the same job on the same stream: H.264 and
+// AAC into fragmented MP4 with the same encoder settings.
+RecordFigures ffmpegRecord(int width, int height, int seconds, const std::string& preset)
+{
+    PacedCamera camera(width, height);
+    const std::string path = scratchFile();
+    const std::string command =
+        "exec ffmpeg -nostdin -v error -y -fflags nobuffer -f mpjpeg -i 'pipe:3' -f lavfi -i "
+        "'sine=frequency=440:sample_rate=48000:samples_per_frame=960,aformat=channel_layouts=stereo,arealtime' "
+        "-map 0:v -map 1:a -fps_mode passthrough -c:v libx264 -preset " +
+        preset + " -tune zerolatency -crf 23 -pix_fmt yuv420p -g 60 -c:a aac -b:a 128k -movflags "
+                 "frag_keyframe+empty_moov+default_base_moof '" +
+        path + "'";
+    const int readFd = std::atoi(camera.url().c_str() + 5);
+    camera.start();
+    const pid_t child = fork();
+    if (child == 0) {
+        if (readFd == 3)
+            fcntl(3, F_SETFD, 0);
+        else
+            dup2(readFd, 3);
+        execl("/bin/sh", "sh", "-c", command.c_str(), static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    std::this_thread::sleep_for(std::chrono::seconds(1));
+    const int64_t sent0 = camera.framesSent();
+    std::this_thread::sleep_for(std::chrono::seconds(seconds));
+    const int64_t sent1 = camera.framesSent();
+    const int64_t stop0 = av_gettime_relative();
+    kill(child, SIGINT); // ffmpeg ends its file as on 'q'
+    int status = 0;
+    rusage usage{};
+    wait4(child, &status, 0, &usage);
+    RecordFigures f;
+    f.stopMs = (av_gettime_relative() - stop0) / 1000.0;
+    camera.stop();
+    f.cpuSeconds = usage.ru_utime.tv_sec + usage.ru_stime.tv_sec + (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+    // Its CPU covers one more second (the start) than the offered frames.
+    f.cpuSeconds *= static_cast<double>(seconds) / (seconds + 1);
+    f.inFile = videoPacketsIn(path) * seconds / (seconds + 1);
+    f.offered = sent1 - sent0;
+    std::remove(path.c_str());
+    return f;
+}
+
+void printSpread(const char* label, std::vector<double> values)
+{
+    std::sort(values.begin(), values.end());
+    std::printf("  %-34s min %6.3f  median %6.3f  max %6.3f\n", label, values.front(), values[values.size() / 2],
+                values.back());
+}
+
+void benchRecord(int seconds, int pairs, const std::vector<std::pair<int, int>>& sizes)
+{
+    std::printf("Recording, MJPEG 4:2:2 at %d frames/s plus a 48 kHz stereo microphone, %d s per run, %d pairs "
+                "(engine, then ffmpeg at the preset the engine settled on, -tune zerolatency -crf 23, AAC 128k)\n",
+                kRate, seconds, pairs);
     for (const auto& s : sizes) {
-        PacedCamera camera(s[0], s[1]);
-        installInputs(camera, true);
-        Vorq_Medialib engine;
-        engine.SetCapture("bench camera", 0);
-        engine.SetVideoSize(std::to_string(s[0]) + "x" + std::to_string(s[1]));
-        int pictures = 0;
-        QObject::connect(&engine, &Vorq_Medialib::frameBuffer, &engine, [&](uint8_t*, int, int) { ++pictures; });
-        camera.start();
-        engine.StartCapture();
-        runEventLoopFor(1000);
-        char path[] = "/tmp/bench-media-XXXXXX.mp4";
-        const int fd = mkstemps(path, 4);
-        if (fd >= 0) close(fd);
-        engine.SetCaptureMicrophone("bench microphone", 0);
-        engine.SetRecordFileName(path);
-        const int64_t cpu0 = processCpuUs() - camera.cpuUs();
-        const int64_t wall0 = av_gettime_relative();
-        if (engine.StartRecord() != 1) {
-            std::fprintf(stderr, "recording did not start\n");
-            std::exit(1);
+        std::vector<double> ratios, kept, ffKept, stopPerMinute;
+        for (int pair = 0; pair < pairs; ++pair) {
+            const RecordFigures e = engineRecord(s.first, s.second, seconds);
+            std::string preset;
+            {
+                std::lock_guard<std::mutex> lock(presetMutex);
+                preset = settledPreset;
+            }
+            const RecordFigures f = ffmpegRecord(s.first, s.second, seconds, preset);
+            std::printf("%4dx%-5d pair %d: engine %.1f CPU s, %lld/%lld frames, stop %.0f ms, preset %s | ffmpeg "
+                        "%.1f CPU s, %lld/%lld frames\n",
+                        s.first, s.second, pair + 1, e.cpuSeconds, static_cast<long long>(e.inFile),
+                        static_cast<long long>(e.offered), e.stopMs, preset.c_str(), f.cpuSeconds,
+                        static_cast<long long>(f.inFile), static_cast<long long>(f.offered));
+            std::fflush(stdout);
+            // Per picture in the file: the two may not have taken equally many.
+            ratios.push_back(f.cpuSeconds > 0 && e.inFile > 0 && f.inFile > 0
+                                 ? (e.cpuSeconds / e.inFile) / (f.cpuSeconds / f.inFile)
+                                 : 0);
+            kept.push_back(e.offered ? 100.0 * e.inFile / e.offered : 0);
+            ffKept.push_back(f.offered ? 100.0 * f.inFile / f.offered : 0);
+            stopPerMinute.push_back(e.stopMs * 60.0 / seconds);
         }
-        const int64_t sent0 = camera.framesSent();
-        runEventLoopFor(seconds * 1000);
-        const int64_t sent1 = camera.framesSent();
-        engine.StopRecord();
-        const int64_t cpu1 = processCpuUs() - camera.cpuUs();
-        const int64_t wall1 = av_gettime_relative();
-        engine.StopCapture();
-        camera.stop();
-        vorq::media::CaptureInputSource::setForTesting({}, {});
-        const int64_t inFile = videoPacketsIn(path);
-        std::remove(path);
-        const int64_t sent = sent1 - sent0;
-        std::printf("%4dx%-5d %12lld %12lld %7.1f%% %12.1f %9.0f%%\n", s[0], s[1], static_cast<long long>(sent),
-                    static_cast<long long>(inFile), sent ? 100.0 * inFile / sent : 0, (cpu1 - cpu0) / 1e6,
-                    100.0 * (cpu1 - cpu0) / static_cast<double>(wall1 - wall0));
+        std::printf("%4dx%-5d\n", s.first, s.second);
+        printSpread("CPU per picture, engine / ffmpeg", ratios);
+        printSpread("engine frames kept %", kept);
+        printSpread("ffmpeg frames kept % (approx.)", ffKept);
+        printSpread("stop ms per minute recorded", stopPerMinute);
         std::fflush(stdout);
     }
 }
@@ -506,10 +617,14 @@ void benchRecord(int seconds)
 int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
-    QLoggingCategory::setFilterRules("vorq.medialib.debug=false");
+    qInstallMessageHandler(engineLog);
     checkClocks();
     const std::string what = argc > 1 ? argv[1] : "all";
     if (what == "preview" || what == "all") benchPreview(argc > 2 ? std::atoi(argv[2]) : 10);
-    if (what == "record" || what == "all") benchRecord(argc > 2 ? std::atoi(argv[2]) : 60);
+
+    const int seconds = argc > 2 ? std::atoi(argv[2]) : 60;
+    const int pairs = argc > 3 ? std::atoi(argv[3]) : 3;
+    if (what == "record" || what == "all") benchRecord(seconds, pairs, {{800, 600}, {1280, 720}});
+    if (what == "record1080" || what == "all") benchRecord(seconds, pairs, {{1920, 1080}});
     return 0;
 }

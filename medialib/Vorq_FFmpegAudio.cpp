@@ -7,7 +7,9 @@
 
 extern "C" {
 #include <libavutil/channel_layout.h>
+#include <libavutil/opt.h>
 #include <libavutil/samplefmt.h>
+#include <libavutil/time.h>
 }
 
 #include "MediaLog.h"
@@ -138,6 +140,9 @@ bool Vorq_FFmpegAudio::InitResampler(const AVChannelLayout& inLayout, AVSampleFo
         return false;
     }
     resampler.reset(swr);
+    // Always through the resampling filter, even at equal rates, so the
+    // time line can stretch or squeeze the sound against clock drift.
+    av_opt_set_int(swr, "flags", SWR_FLAG_RESAMPLE, 0);
     if (swr_init(swr) < 0) {
         logError("swr_init error! \n");
         resampler.reset();
@@ -217,9 +222,12 @@ int Vorq_FFmpegAudio::EncodeAudioFrame(const AVFrame& frame)
     av_channel_layout_uninit(&layout);
     if (!usable) return AVERROR(EINVAL);
 
-    const int queuedBefore = av_audio_fifo_size(fifo.get());
-    const int capacity = swr_get_out_samples(resampler.get(), samples);
-    if (capacity < 0) return capacity;
+    placeOnTimeline(frame, samples);
+
+    // Room for what the resampler holds and for its drift correction.
+    const int expected = swr_get_out_samples(resampler.get(), samples);
+    if (expected < 0) return expected;
+    const int capacity = expected + samples / 50 + 64;
     if (capacity > convertedCapacity) {
         if (convertedSamples) av_freep(&convertedSamples[0]);
         av_freep(&convertedSamples);
@@ -243,31 +251,77 @@ int Vorq_FFmpegAudio::EncodeAudioFrame(const AVFrame& frame)
         logError("Couldn't write data to FIFO\n");
         return AVERROR_EXIT;
     }
+    outputProduced += converted;
+    if (timeline->holding()) return 0;
 
-    // Keep the time line tied to the capture clock: the FIFO's first sample
-    // was captured at this frame's time minus what was already queued. Small
-    // differences are jitter; a jump of more than an encoder frame means
-    // samples were lost upstream, and the time line moves on with the clock.
+    dropBeforeStart();
+
     const int frameSize = encoder->frame_size > 0 ? encoder->frame_size : 1024;
-    if (frame.pts != AV_NOPTS_VALUE) {
-        const int64_t start = av_rescale_q(frame.pts - timeOrigin, kMicroseconds, encoder->time_base);
-        const int64_t candidate = start - queuedBefore;
-        if (!timelineStarted || candidate - audioPts > frameSize) audioPts = candidate;
-        timelineStarted = true;
-    }
-    // Sound captured before the recording started is not part of it.
-    if (audioPts < 0) {
-        const int drop = static_cast<int>(std::min<int64_t>(-audioPts, av_audio_fifo_size(fifo.get())));
-        av_audio_fifo_drain(fifo.get(), drop);
-        audioPts += drop;
-    }
-
     logFrame("output_frame_size: %d", frameSize);
     while (av_audio_fifo_size(fifo.get()) >= frameSize) {
         const int result = encodeFromFifo(frameSize);
         if (result < 0) return result;
     }
     return 0;
+}
+
+void Vorq_FFmpegAudio::dropBeforeStart()
+{
+    // Sound captured before the recording started is not part of it.
+    const int64_t firstPts = (timeline ? timeline->startSample() : 0) + fifoStart;
+    if (firstPts >= 0) return;
+    const int drop = static_cast<int>(std::min<int64_t>(-firstPts, av_audio_fifo_size(fifo.get())));
+    av_audio_fifo_drain(fifo.get(), drop);
+    fifoStart += drop;
+}
+
+void Vorq_FFmpegAudio::placeOnTimeline(const AVFrame& frame, int samples)
+{
+    const int inRate = frame.sample_rate > 0 ? frame.sample_rate : resamplerRate;
+    if (!timeline) timeline = std::make_unique<AudioTimeline>(inRate, encoder->sample_rate);
+    const int64_t stamp = frame.pts != AV_NOPTS_VALUE ? frame.pts : av_gettime_relative();
+    const int64_t held = swr_get_delay(resampler.get(), encoder->sample_rate);
+    const AudioTimeline::Decision decision = timeline->onFrame(stamp - timeOrigin, samples, outputProduced + held);
+    if (decision.gapSamples > 0) {
+        logInfo("Microphone input lost %.1f ms; the sound goes on after a pause\n",
+                decision.gapSamples * 1000.0 / encoder->sample_rate);
+        if (insertSilence(decision.gapAt - fifoStart, decision.gapSamples)) outputProduced += decision.gapSamples;
+    }
+    // Drift is corrected inside the resampler, over the next second.
+    if (swr_set_compensation(resampler.get(), decision.sampleDelta, decision.distance) < 0)
+        logFrame("no drift correction possible");
+    logFrame("audio offset %.1f ms, correction %d samples", timeline->offsetUs() / 1000, decision.sampleDelta);
+}
+
+bool Vorq_FFmpegAudio::insertSilence(int64_t at, int64_t samples)
+{
+    const int queued = av_audio_fifo_size(fifo.get());
+    const int before = static_cast<int>(std::clamp<int64_t>(at, 0, queued));
+    const int channels = encoder->ch_layout.nb_channels;
+    uint8_t** held = nullptr;
+    const int after = queued - before;
+    if (av_samples_alloc_array_and_samples(&held, nullptr, channels, std::max(after, 1), encoder->sample_fmt, 0) <
+        0)
+        return false;
+    bool ok = true;
+    // The FIFO only appends: take what came after the gap out, and put it
+    // back behind the silence.
+    if (after > 0) {
+        AudioFifoPtr rest(av_audio_fifo_alloc(encoder->sample_fmt, channels, queued));
+        ok = rest && av_audio_fifo_read(fifo.get(), reinterpret_cast<void**>(held), before) == before;
+        if (ok) ok = av_audio_fifo_write(rest.get(), reinterpret_cast<void**>(held), before) == before;
+        if (ok) ok = av_audio_fifo_read(fifo.get(), reinterpret_cast<void**>(held), after) == after;
+        if (ok) {
+            fifo.swap(rest);
+            ok = padWithSilence(static_cast<int>(samples)) &&
+                 av_audio_fifo_write(fifo.get(), reinterpret_cast<void**>(held), after) == after;
+        }
+    } else {
+        ok = padWithSilence(static_cast<int>(samples));
+    }
+    av_freep(&held[0]);
+    av_freep(&held);
+    return ok;
 }
 
 int Vorq_FFmpegAudio::encodeFromFifo(int samples)
@@ -287,8 +341,8 @@ int Vorq_FFmpegAudio::encodeFromFifo(int samples)
         logError("Couldn't read data from FIFO\n");
         return AVERROR_EXIT;
     }
-    out->pts = audioPts;
-    audioPts += samples;
+    out->pts = timeline ? timeline->startSample() + fifoStart : fifoStart;
+    fifoStart += samples;
     encodedSamples += samples;
     return sendAndWrite(out.get());
 }
@@ -309,19 +363,16 @@ int Vorq_FFmpegAudio::sendAndWrite(AVFrame* frame)
         }
         av_packet_rescale_ts(packet.get(), encoder->time_base, outStream->time_base);
         packet->stream_index = outStream->index;
-        result = av_interleaved_write_frame(output, packet.get());
+        // The writer reports a failure once; the recording is then stopped.
+        result = writer ? writer->write(packet.get()) : AVERROR(EINVAL);
         av_packet_unref(packet.get());
-        if (result < 0) {
-            char text[64] = {0};
-            av_strerror(result, text, sizeof text);
-            logError("Couldn't write audio frame, error: %s\n", text);
-            return result;
-        }
+        if (result < 0) return result;
     }
 }
 
 void Vorq_FFmpegAudio::flush()
 {
+    dropBeforeStart();
     const int frameSize = encoder->frame_size > 0 ? encoder->frame_size : 1024;
     while (av_audio_fifo_size(fifo.get()) >= frameSize)
         if (encodeFromFifo(frameSize) < 0) break;

@@ -10,12 +10,15 @@
 #include <mutex>
 #include <string>
 
+#include "AudioTimeline.h"
 #include "FFmpegPtr.h"
+#include "RecordingWriter.h"
 
 // The recording's audio branch: opens the microphone's decoder, encodes AAC
 // with the microphone's channels and rate, and writes into the recording's
 // container on its own thread. Every decoded microphone frame is queued, so
-// every sample reaches the file.
+// every sample reaches the file; AudioTimeline keeps them in step with the
+// picture.
 class Vorq_FFmpegAudio : public QObject {
     Q_OBJECT
 
@@ -29,6 +32,9 @@ public:
     bool isReady() const { return ready; }
     // Engine time (microseconds) that becomes time 0 of the file.
     void setTimeOrigin(int64_t originUs) { timeOrigin = originUs; }
+
+    // Where the packets go; set before start().
+    void setWriter(vorq::media::RecordingWriter* w) { writer = w; }
 
     void start();
     // The loop encodes what is queued, writes the rest of the FIFO, drains the
@@ -54,8 +60,13 @@ private:
     int sendAndWrite(AVFrame* frame);
     void flush();
     bool padWithSilence(int samples);
+    // Puts `samples` of silence `at` samples into the FIFO.
+    bool insertSilence(int64_t at, int64_t samples);
+    void placeOnTimeline(const AVFrame& frame, int samples);
+    void dropBeforeStart();
 
     std::atomic<bool> running{false};
+    vorq::media::RecordingWriter* writer = nullptr;
     AVFormatContext* input;
     AVFormatContext* output;
     AVCodecContext* decoder;
@@ -72,9 +83,11 @@ private:
     std::string fileName;
     int audioIndex;
     int64_t timeOrigin = 0;
-    // Time stamp of the FIFO's first sample, in samples of the encoder's rate.
-    int64_t audioPts = 0;
-    bool timelineStarted = false;
+    std::unique_ptr<vorq::media::AudioTimeline> timeline;
+    // Output samples made so far (silence for gaps included), and the
+    // position of the FIFO's first sample among them.
+    int64_t outputProduced = 0;
+    int64_t fifoStart = 0;
     bool ready = false;
     std::atomic<int64_t> encodedSamples{0};
 

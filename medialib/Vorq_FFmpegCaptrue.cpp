@@ -17,6 +17,8 @@ extern "C" {
 #include "CaptureClock.h"
 #include "CaptureInputSource.h"
 #include "MediaLog.h"
+#include "RecordingFinisher.h"
+#include "RecordingWriter.h"
 #include "Vorq_FFmpegAudio.h"
 #include "Vorq_FFmpegImage.h"
 #include "Vorq_FFmpegVideo.h"
@@ -47,17 +49,23 @@ CodecContextPtr decoderFor(const AVStream* stream)
     return decoder;
 }
 
-// Fragmented MP4: the file is complete up to its last fragment at any moment,
-// so a killed process or a power loss costs at most about one second. Each
-// packet is handed to the kernel at once (a fragment is one write), instead
-// of waiting in FFmpeg's buffer.
+bool fragmentable(const AVFormatContext* output)
+{
+    const AVClass* muxerClass = output->oformat->priv_class;
+    return muxerClass && av_opt_find(&muxerClass, "movflags", nullptr, 0, AV_OPT_SEARCH_FAKE_OBJ);
+}
+
+// Fragmented MP4 while recording: the file is complete up to its last
+// fragment at any moment, so a killed process or a power loss costs at most
+// the fragment in the making. Each fragment starts on a key frame (one every
+// two seconds), so such a file also seeks well. Each packet is handed to the
+// kernel at once (a fragment is one write), instead of waiting in FFmpeg's
+// buffer.
 void addCrashSafeOptions(const AVFormatContext* output, AVDictionary** options)
 {
     av_dict_set(options, "flush_packets", "1", 0);
-    const AVClass* muxerClass = output->oformat->priv_class;
-    if (!muxerClass || !av_opt_find(&muxerClass, "movflags", nullptr, 0, AV_OPT_SEARCH_FAKE_OBJ)) return;
-    av_dict_set(options, "movflags", "empty_moov+default_base_moof", 0);
-    av_dict_set(options, "frag_duration", "1000000", 0);
+    if (!fragmentable(output)) return;
+    av_dict_set(options, "movflags", "frag_keyframe+empty_moov+default_base_moof", 0);
 }
 
 } // namespace
@@ -378,20 +386,44 @@ int Vorq_FFmpegCaptrue::OpenOutput(const std::string& fileName)
     return result;
 }
 
-void Vorq_FFmpegCaptrue::CloseOutput(bool writeTrailer)
+bool Vorq_FFmpegCaptrue::CloseOutput(bool writeTrailer)
 {
     QMutexLocker writeLocker(&writeLock);
-    if (!output) return;
-    if (writeTrailer && headerWritten) {
+    if (!output) return false;
+    const bool failed = writer && writer->failed();
+    bool saved = false;
+    if (writeTrailer && headerWritten && !failed) {
         // The fragmented MP4 muxer reports the size of its index here.
         const int result = av_write_trailer(output.get());
-        if (result >= 0)
+        saved = result >= 0 && !(output->pb && output->pb->error < 0);
+        if (saved)
             logInfo("Save output file success: %s\n", activeRecordFile.c_str());
         else
             logError("Save output file failed: %s\n", activeRecordFile.c_str());
     }
     output.reset();
+    // A file whose writing broke off ends with what was written whole.
+    if (failed) writer->cutToLastGoodFragment();
+    const bool finishable = writeTrailer && headerWritten && (saved || failed);
     headerWritten = false;
+    return finishable;
+}
+
+void Vorq_FFmpegCaptrue::finishFile(bool afterFailure)
+{
+    const int64_t begin = av_gettime_relative();
+    const int result = RecordingFinisher::finish(activeRecordFile, outputFormat);
+    if (result >= 0) {
+        logInfo("Finished %s in %.0f ms\n", activeRecordFile.c_str(), (av_gettime_relative() - begin) / 1000.0);
+        return;
+    }
+    char text[AV_ERROR_MAX_STRING_SIZE] = {0};
+    av_strerror(result, text, sizeof text);
+    // After a write error the disk is likely still full; that was said once.
+    if (afterFailure)
+        logInfo("%s stays fragmented: %s\n", activeRecordFile.c_str(), text);
+    else
+        logError("Could not finish %s (%s); the fragmented recording is kept\n", activeRecordFile.c_str(), text);
 }
 
 int Vorq_FFmpegCaptrue::writeHeader()
@@ -418,6 +450,8 @@ int Vorq_FFmpegCaptrue::StartRecord()
         endRecording(false);
         return 0;
     }
+    writer = std::make_unique<RecordingWriter>(output.get(), activeRecordFile,
+                                               [this](int error) { emit recordingWriteFailed(error); });
 
     // The audio encoder opens the microphone's decoder here, before the collect
     // thread that decodes with it is started.
@@ -425,6 +459,8 @@ int Vorq_FFmpegCaptrue::StartRecord()
                                                       activeRecordFile);
     audioEncoder = std::make_unique<Vorq_FFmpegAudio>(microphoneInput.get(), output.get(), audioIndex,
                                                       audioDecoder.get(), activeRecordFile);
+    videoEncoder->setWriter(writer.get());
+    audioEncoder->setWriter(writer.get());
     if (!videoEncoder->isReady() || !audioEncoder->isReady()) {
         logError("Recording needs both the video and the audio encoder\n");
         endRecording(false);
@@ -436,6 +472,8 @@ int Vorq_FFmpegCaptrue::StartRecord()
         return 0;
     }
     headerWritten = true;
+    finishAtStop = fragmentable(output.get());
+    writer->markGood();
     fileSyncer.start(activeRecordFile);
 
     // One origin for both branches, so a sound and a picture captured together
@@ -503,8 +541,12 @@ void Vorq_FFmpegCaptrue::endRecording(bool finalise)
     videoEncoder.reset();
     CloseMicrophone();
 
-    CloseOutput(finalise);
+    const bool failed = writer && writer->failed();
+    const bool finishable = CloseOutput(finalise);
     fileSyncer.stop();
+    writer.reset();
+    if (finishable && finishAtStop) finishFile(failed);
+    finishAtStop = false;
     // A start that failed leaves no file behind; it never held a recording.
     if (!finalise && outputFileCreated && std::remove(activeRecordFile.c_str()) != 0)
         logError("Could not remove %s\n", activeRecordFile.c_str());

@@ -13,6 +13,9 @@
 #include "FFmpegPtr.h"
 #include "FileSyncer.h"
 
+namespace vorq::media {
+class RecordingWriter;
+}
 class Vorq_FFmpegImage;
 class Vorq_FFmpegVideo;
 class Vorq_FFmpegAudio;
@@ -55,6 +58,9 @@ signals:
     void videoFrame(std::shared_ptr<AVFrame> frame);
     void audioFrame(std::shared_ptr<AVFrame> frame);
     void frameBuffer(uint8_t* buffer, int width, int height);
+    // The recording's file could not be written (FFmpeg error code). Emitted
+    // once, from an encoder thread; the recording must then be stopped.
+    void recordingWriteFailed(int error);
 
 public slots:
     void Recoder(std::shared_ptr<AVPacket>& packet);
@@ -67,7 +73,9 @@ private:
     void CloseInputs();
     void CloseMicrophone();
     int OpenOutput(const std::string& fileName);
-    void CloseOutput(bool writeTrailer);
+    // True when the file is complete enough to be finished.
+    bool CloseOutput(bool writeTrailer);
+    void finishFile(bool afterFailure);
     int writeHeader();
     // Stops and joins what a recording started; finalise: write the trailer
     // (a finished recording) or drop the file (a start that failed).
@@ -89,6 +97,8 @@ private:
     vorq::media::InputContextPtr microphoneInput;
     vorq::media::OutputContextPtr output; // recording container with its file
     bool headerWritten = false;
+    bool finishAtStop = false;
+    std::unique_ptr<vorq::media::RecordingWriter> writer;
     bool outputFileCreated = false;
     vorq::media::CodecContextPtr videoDecoder;
     vorq::media::CodecContextPtr audioDecoder;

@@ -3,6 +3,10 @@
 #include <QMutexLocker>
 
 #include <algorithm>
+#include <chrono>
+#include <cstdlib>
+#include <cstring>
+#include <thread>
 
 extern "C" {
 #include <libavutil/opt.h>
@@ -19,11 +23,23 @@ namespace {
 // enough for wall-clock stamps.
 constexpr AVRational kVideoTimeBase{1, 90000};
 constexpr AVRational kMicroseconds{1, 1000000};
+// A key frame every two seconds: each fragment of the file starts on one, so
+// players seek to any point quickly, also in a file cut short by a crash.
+constexpr int kKeyFrameSeconds = 2;
+
+// Test hook: makes each picture take this long to encode at the first
+// preset, half as long at each faster one.
+int64_t encodeDelayForTesting()
+{
+    const char* value = std::getenv("VORQ_MEDIA_TEST_ENCODE_DELAY_US");
+    return value ? std::atoll(value) : 0;
+}
 } // namespace
 
 Vorq_FFmpegVideo::Vorq_FFmpegVideo(AVFormatContext* input, AVFormatContext* output, int videoIndex, int frameRate,
                                    const std::string& fileName)
-    : QObject(nullptr), input(input), output(output), fileName(fileName), videoIndex(videoIndex)
+    : QObject(nullptr), input(input), output(output), fileName(fileName), videoIndex(videoIndex),
+      testDelayUs(encodeDelayForTesting())
 {
     logInfo("init video...");
     destFrame.reset(av_frame_alloc());
@@ -48,29 +64,37 @@ Vorq_FFmpegVideo::~Vorq_FFmpegVideo()
 bool Vorq_FFmpegVideo::InitVideoEncoder(const AVCodecParameters* camera, int frameRate)
 {
     if (!camera || camera->width <= 0 || camera->height <= 0) return false;
-    const AVCodec* codec = avcodec_find_encoder(AV_CODEC_ID_H264);
-    if (!codec) return false;
-    encoder.reset(avcodec_alloc_context3(codec));
-    if (!encoder) return false;
-    encoder->codec_id = codec->id;
-    encoder->time_base = kVideoTimeBase;
-    if (frameRate > 0) encoder->framerate = AVRational{frameRate, 1};
-    encoder->pix_fmt = (codec->pix_fmts && codec->pix_fmts[0] != AV_PIX_FMT_NONE) ? codec->pix_fmts[0]
-                                                                                    : AV_PIX_FMT_YUV420P;
-    encoder->width = camera->width;
-    encoder->height = camera->height;
-    encoder->sample_aspect_ratio = camera->sample_aspect_ratio;
-    if (output->oformat->flags & AVFMT_GLOBALHEADER) encoder->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
+    settings.width = camera->width;
+    settings.height = camera->height;
+    settings.frameRate = frameRate > 0 ? frameRate : 30;
+    settings.timeBase = kVideoTimeBase;
+    settings.aspect = camera->sample_aspect_ratio;
+    settings.globalHeader = output->oformat->flags & AVFMT_GLOBALHEADER;
+    settings.keyFrameSeconds = kKeyFrameSeconds;
+    // About a second of pictures, and room for the first one, which takes
+    // libx264 far longer than the rest.
+    queueLimit = static_cast<size_t>(std::max(6, settings.frameRate * 3 / 2));
 
-    AVDictionary* options = nullptr;
-    av_dict_set(&options, "preset", "fast", 0);
-    av_dict_set(&options, "tune", "zerolatency", 0);
-    const int result = avcodec_open2(encoder.get(), codec, &options);
-    av_dict_free(&options);
-    if (result < 0) {
+    int error = 0;
+    for (const std::string& name : H264Encoder::hardwareCandidates()) {
+        encoder = H264Encoder::openHardware(name, settings, error);
+        if (encoder) {
+            logInfo("Video encoder: %s\n", name.c_str());
+            return true;
+        }
+        char text[AV_ERROR_MAX_STRING_SIZE] = {0};
+        av_strerror(error, text, sizeof text);
+        logInfo("Video encoder %s could not be opened (%s); using libx264\n", name.c_str(), text);
+    }
+    presetIndex = 0;
+    encoder = H264Encoder::openSoftware(settings, H264Encoder::presets()[0], error);
+    if (!encoder) {
         logError("open video codec failed\n");
         return false;
     }
+    adaptive = true;
+    warmUp = std::max(1, settings.frameRate / 3);
+    logInfo("Video encoder: libx264, preset %s\n", H264Encoder::presets()[0].c_str());
     return true;
 }
 
@@ -95,7 +119,10 @@ void Vorq_FFmpegVideo::vidoFrame(std::shared_ptr<AVFrame> _frame)
     if (!_frame) return;
     {
         std::lock_guard<std::mutex> lock(frameLock);
-        if (latestFrames.size() >= kQueueDepth) latestFrames.pop_front();
+        if (latestFrames.size() >= queueLimit) {
+            latestFrames.pop_front();
+            ++dropped;
+        }
         latestFrames.push_back(std::move(_frame));
     }
     frameReady.notify_one();
@@ -123,6 +150,13 @@ void Vorq_FFmpegVideo::VideoEncodeLoop()
             std::unique_lock<std::mutex> lock(frameLock);
             frameReady.wait(lock, [this] { return !latestFrames.empty() || !running; });
             if (latestFrames.empty()) break; // stopped, and everything queued is encoded
+            // Stopping stays quick: a far-behind encoder finishes half a
+            // second of what waits and leaves the rest.
+            const size_t drainLimit = static_cast<size_t>(std::max(2, settings.frameRate / 2));
+            while (!running && latestFrames.size() > drainLimit) {
+                latestFrames.pop_back();
+                ++dropped;
+            }
         }
         QMutexLocker writeLocker(&writeLock);
         std::shared_ptr<AVFrame> frame;
@@ -133,12 +167,73 @@ void Vorq_FFmpegVideo::VideoEncodeLoop()
             latestFrames.pop_front();
         }
         logFrame("width is: %d , height is : %d ", frame->width, frame->height);
-        if (ready) encodeFrame(*frame);
+        if (!ready) continue;
+        const int64_t begin = av_gettime_relative();
+        encodeFrame(*frame);
+        if (testDelayUs > 0) std::this_thread::sleep_for(std::chrono::microseconds(testDelayUs >> presetIndex));
+        if (adaptive) keepUp(av_gettime_relative() - begin);
     }
+    if (dropped > 0) logInfo("Video encoder fell behind: %lld pictures were left out\n", static_cast<long long>(dropped.load()));
     if (!ready) return;
     // Frames the encoder still holds belong in the file too.
     QMutexLocker writeLocker(&writeLock);
     Encode(nullptr);
+}
+
+void Vorq_FFmpegVideo::keepUp(int64_t encodeUs)
+{
+    // libx264 spends far longer on its first pictures (threads, tables):
+    // a third of a second of them is not judged.
+    if (warmUp > 0) {
+        --warmUp;
+        return;
+    }
+    busyUs += encodeUs;
+    ++measured;
+    // Judged every half second of pictures, or sooner when they are slow.
+    if (measured < settings.frameRate / 2 && busyUs < 500000) return;
+    size_t waiting = 0;
+    {
+        std::lock_guard<std::mutex> lock(frameLock);
+        waiting = latestFrames.size();
+    }
+    const double perFrameUs = static_cast<double>(busyUs) / measured;
+    const double intervalUs = 1e6 / settings.frameRate;
+    busyUs = 0;
+    measured = 0;
+    // Behind: the encoder needs nearly all of each picture's time, or
+    // pictures pile up (a quarter second's worth and it would soon lose some).
+    if (perFrameUs < 0.85 * intervalUs && waiting < queueLimit / 4) return;
+    const size_t last = H264Encoder::presets().size() - 1;
+    if (presetIndex >= last) return;
+    // Each step saves roughly a third; far behind, take several at once.
+    size_t steps = 1;
+    for (double cost = perFrameUs / 1.5; cost > 0.7 * intervalUs && presetIndex + steps < last; cost /= 1.5) ++steps;
+    const std::string& from = H264Encoder::presets()[presetIndex];
+    const std::string& next = H264Encoder::presets()[presetIndex + steps];
+    int error = 0;
+    vorq::media::CodecContextPtr faster = H264Encoder::openSoftware(settings, next, error);
+    if (!faster) {
+        adaptive = false;
+        return;
+    }
+    // The file keeps its stream headers, so the new encoder must make the same ones.
+    const bool sameHeaders = faster->extradata_size == encoder->extradata_size &&
+                             (faster->extradata_size == 0 ||
+                              std::memcmp(faster->extradata, encoder->extradata, faster->extradata_size) == 0);
+    if (!sameHeaders) {
+        logInfo("Video encoder: preset %s would change the stream headers; staying at %s\n", next.c_str(),
+                from.c_str());
+        adaptive = false;
+        return;
+    }
+    logInfo("Video encoder falls behind (%.1f ms per picture, %.1f ms between pictures, %zu waiting): preset %s -> "
+            "%s\n",
+            perFrameUs / 1000, intervalUs / 1000, waiting, from.c_str(), next.c_str());
+    Encode(nullptr); // what the old encoder still holds
+    encoder = std::move(faster);
+    presetIndex += steps;
+    warmUp = std::max(1, settings.frameRate / 3);
 }
 
 void Vorq_FFmpegVideo::encodeFrame(const AVFrame& frame)
@@ -148,6 +243,14 @@ void Vorq_FFmpegVideo::encodeFrame(const AVFrame& frame)
                                       static_cast<AVPixelFormat>(frame.format), encoder->width, encoder->height,
                                       encoder->pix_fmt, SWS_BICUBIC, nullptr, nullptr, nullptr));
     if (!scaler) return;
+    if (scaler.get() != configuredScaler) {
+        // JPEG pictures are full range; the encoder takes the limited range.
+        const bool fullRange = frame.color_range == AVCOL_RANGE_JPEG || frame.format == AV_PIX_FMT_YUVJ420P ||
+                               frame.format == AV_PIX_FMT_YUVJ422P || frame.format == AV_PIX_FMT_YUVJ444P;
+        const int* bt601 = sws_getCoefficients(SWS_CS_ITU601);
+        sws_setColorspaceDetails(scaler.get(), bt601, fullRange ? 1 : 0, bt601, 0, 0, 1 << 16, 1 << 16);
+        configuredScaler = scaler.get();
+    }
     // The encoder may still reference the previous picture.
     if (av_frame_make_writable(destFrame.get()) < 0) return;
     sws_scale(scaler.get(), frame.data, frame.linesize, 0, frame.height, destFrame->data, destFrame->linesize);
@@ -159,6 +262,10 @@ void Vorq_FFmpegVideo::encodeFrame(const AVFrame& frame)
     pts = std::max(pts, lastPts + 1);
     lastPts = pts;
     destFrame->pts = pts;
+    // Also when the camera delivers fewer frames than asked for.
+    const int64_t keyInterval = av_rescale_q(kKeyFrameSeconds, AVRational{1, 1}, encoder->time_base);
+    destFrame->pict_type =
+        (lastKeyPts < 0 || pts - lastKeyPts >= keyInterval) ? AV_PICTURE_TYPE_I : AV_PICTURE_TYPE_NONE;
     Encode(destFrame.get());
 }
 
@@ -173,15 +280,12 @@ void Vorq_FFmpegVideo::writePackets()
     for (;;) {
         const int result = avcodec_receive_packet(encoder.get(), packet.get());
         if (result < 0) return; // EAGAIN: wants more input; EOF: drained
+        if (packet->flags & AV_PKT_FLAG_KEY) lastKeyPts = packet->pts;
         av_packet_rescale_ts(packet.get(), encoder->time_base, outStream->time_base);
         packet->stream_index = outStream->index;
         logFrame("video write....");
-        const int written_ = av_interleaved_write_frame(output, packet.get());
-        if (written_ < 0) {
-            char text[AV_ERROR_MAX_STRING_SIZE] = {0};
-            av_strerror(written_, text, sizeof text);
-            logError("Couldn't write video frame, error: %s\n", text);
-        } else {
+        // The writer reports a failure once; the recording is then stopped.
+        if (writer && writer->write(packet.get()) >= 0) {
             ++written;
             logFrame("video write ok....");
         }

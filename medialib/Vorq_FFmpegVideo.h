@@ -11,6 +11,8 @@
 #include <string>
 
 #include "FFmpegPtr.h"
+#include "H264Encoder.h"
+#include "RecordingWriter.h"
 
 // The recording's video branch: an H.264 encoder sized like the camera
 // stream, fed from a short queue of decoded camera frames, writing into the
@@ -29,6 +31,9 @@ public:
     // Engine time (microseconds) that becomes time 0 of the file.
     void setTimeOrigin(int64_t originUs) { timeOrigin = originUs; }
 
+    // Where the packets go; set before start().
+    void setWriter(vorq::media::RecordingWriter* w) { writer = w; }
+
     void start();
     // The loop encodes what is queued, drains the encoder and ends.
     void stop();
@@ -46,10 +51,14 @@ private:
     bool InitVideoEncoder(const AVCodecParameters* camera, int frameRate);
     bool AddVideoStream();
     void encodeFrame(const AVFrame& frame);
+    // Moves libx264 to a faster preset when pictures take longer to encode
+    // than they take to arrive; encodeUs: the last picture's time.
+    void keepUp(int64_t encodeUs);
     void Encode(AVFrame* frame);
     void writePackets();
 
     std::atomic<bool> running{false};
+    vorq::media::RecordingWriter* writer = nullptr;
     AVFormatContext* input;
     AVFormatContext* output;
     vorq::media::CodecContextPtr encoder;
@@ -61,13 +70,25 @@ private:
     int videoIndex;
     int64_t timeOrigin = 0;
     int64_t lastPts = -1;
+    int64_t lastKeyPts = -1;
+    const SwsContext* configuredScaler = nullptr;
     bool ready = false;
     std::atomic<int64_t> written{0};
 
-    // Holds a few frames, so a short hiccup of the encoder (or the audio branch
-    // holding the write lock) loses nothing; when it is full the oldest frame
-    // goes, so the recording never falls far behind the camera.
-    static constexpr size_t kQueueDepth = 4;
+    vorq::media::H264Encoder::Settings settings;
+    bool adaptive = false;
+    size_t presetIndex = 0;
+    int64_t busyUs = 0;
+    int measured = 0;
+    int warmUp = 0;
+    const int64_t testDelayUs;
+    std::atomic<int64_t> dropped{0};
+
+    // Holds up to a second of pictures, so a hiccup of the encoder (or the
+    // audio branch holding the write lock) and the time it takes to step to
+    // a faster preset lose nothing; when it is full the oldest picture goes,
+    // so the recording never falls more than a second behind the camera.
+    size_t queueLimit = 4;
     std::mutex frameLock;
     std::condition_variable frameReady;
     std::deque<std::shared_ptr<AVFrame>> latestFrames;

@@ -2,6 +2,8 @@
 
 #include "Vorq_FFmpegCaptrue.h"
 
+#include <cerrno>
+
 Vorq_Medialib::Vorq_Medialib() : QObject(nullptr)
 {
     InitCapture();
@@ -22,6 +24,15 @@ void Vorq_Medialib::InitCapture()
     connect(capture.get(), &Vorq_FFmpegCaptrue::frameBuffer, this,
             [this](uint8_t* buffer, int width, int height) { emit frameBuffer(buffer, width, height); },
             Qt::DirectConnection);
+    // A file that cannot be written ends the recording here, in the owner's
+    // thread; the file keeps what was written and plays.
+    connect(capture.get(), &Vorq_FFmpegCaptrue::recordingWriteFailed, this,
+            [this](int error) {
+                if (!capture->IsRecording()) return;
+                capture->StopRecord();
+                emit recordingFailed(error < 0 && error > -4096 ? -error : EIO);
+            },
+            Qt::QueuedConnection);
 }
 
 void Vorq_Medialib::SetCapture(std::string name, int number)

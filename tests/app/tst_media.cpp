@@ -10,6 +10,11 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <cstdio>
+
+#include <fcntl.h>
+#include <unistd.h>
+
 #include "../support/PrivateHome.h"
 #include "WindowFixture.h"
 #include "medialib/Vorq_Medialib.h"
@@ -39,6 +44,48 @@ bool hasMessage(const ScriptedDialogs& dialogs, const QString& text)
     for (const auto& m : dialogs.messages)
         if (m.text == text) return true;
     return false;
+}
+
+// Sends the process's stderr (where the engine's errors go) to a file while
+// the object lives.
+class StderrCapture {
+public:
+    explicit StderrCapture(const QString& path) : file(path)
+    {
+        std::fflush(stderr);
+        saved = ::dup(STDERR_FILENO);
+        const int fd = ::open(QFile::encodeName(path).constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+        ::dup2(fd, STDERR_FILENO);
+        ::close(fd);
+    }
+    ~StderrCapture() { restore(); }
+    QString text()
+    {
+        restore();
+        QFile f(file);
+        return f.open(QIODevice::ReadOnly) ? QString::fromUtf8(f.readAll()) : QString();
+    }
+
+private:
+    void restore()
+    {
+        if (saved < 0) return;
+        std::fflush(stderr);
+        ::dup2(saved, STDERR_FILENO);
+        ::close(saved);
+        saved = -1;
+    }
+    QString file;
+    int saved = -1;
+};
+
+int run(const QString& program, const QStringList& arguments, QString* errors = nullptr)
+{
+    QProcess p;
+    p.start(program, arguments);
+    if (!p.waitForFinished(60000)) return -1;
+    if (errors) *errors = QString::fromUtf8(p.readAllStandardError());
+    return p.exitCode();
 }
 
 } // namespace
@@ -309,6 +356,46 @@ private slots:
         scan(*w);
         QVERIFY(!w->recordingTimer());
         QCOMPARE(streamsOf(unplugged), (QStringList{"audio", "video"}));
+    }
+
+    void fullDiskStopsTheRecordingWithANotice()
+    {
+        const QString mountPoint = dir.filePath(QStringLiteral("small"));
+        QVERIFY(QDir().mkpath(mountPoint));
+        if (run(QStringLiteral("mount"), {"-t", "tmpfs", "-o", "size=2m", "tmpfs", mountPoint}) != 0)
+            QSKIP("mounting a small tmpfs needs root");
+        struct Unmount {
+            QString path;
+            ~Unmount() { run(QStringLiteral("umount"), {"-l", path}); }
+        } unmount{mountPoint};
+
+        auto w = makeWindow();
+        w->form()->pushButton_preview->setChecked(true);
+        QTRY_VERIFY_WITH_TIMEOUT(!w->lastPreviewFrame().isNull(), kFrameTimeoutMs);
+        const QString path = mountPoint + QStringLiteral("/full.mp4");
+        dialogs->fileAnswers = QStringList{path};
+        StderrCapture errors(dir.filePath(QStringLiteral("stderr.txt")));
+        QTest::mouseClick(w->form()->bt_record, Qt::LeftButton);
+        QVERIFY(w->recordingTimer());
+        QTRY_VERIFY_WITH_TIMEOUT(!w->recordingTimer(), 60000);
+        const QString log = errors.text();
+
+        QVERIFY(!w->form()->bt_record->isChecked());
+        QCOMPARE(dialogs->messages.size(), 1);
+        QCOMPARE(dialogs->messages[0].title, QStringLiteral("Notice"));
+        QVERIFY2(dialogs->messages[0].text.contains(QStringLiteral("could not be written")),
+                 qPrintable(dialogs->messages[0].text));
+        QCOMPARE(log.count(QStringLiteral("Recording stopped: cannot write")), 1);
+        QVERIFY2(!log.contains(QStringLiteral("Couldn't write")), qPrintable(log));
+
+        // What was written plays to its end without a decoding error.
+        QCOMPARE(streamsOf(path), (QStringList{"audio", "video"}));
+        QString decodeErrors;
+        QCOMPARE(run(QStringLiteral("ffmpeg"), {"-v", "error", "-i", path, "-f", "null", "-"}, &decodeErrors), 0);
+        QVERIFY2(decodeErrors.isEmpty(), qPrintable(decodeErrors));
+
+        // The engine is ready for the next recording.
+        QVERIFY(w->mediaEngine()->CaptureIsOpen());
     }
 
     void elapsedTimeDisplay()

@@ -1,6 +1,7 @@
 #include "MediaFileReport.h"
 
 #include <algorithm>
+#include <cmath>
 #include <memory>
 
 extern "C" {
@@ -143,19 +144,49 @@ double MediaFileReport::duration() const
     return last > first ? last - first : 0.0;
 }
 
-std::vector<LumaSample> decodeVideoLuma(const std::string& path)
+std::vector<LumaSample> decodeVideoLuma(const std::string& path, double rows)
 {
     std::vector<LumaSample> out;
     decodeStream(path, AVMEDIA_TYPE_VIDEO, [&](const AVFrame& f, AVRational tb, const AVCodecContext&) {
         double sum = 0;
-        for (int y = 0; y < f.height; ++y) {
+        const int height = std::max(1, static_cast<int>(f.height * rows));
+        for (int y = 0; y < height; ++y) {
             const uint8_t* row = f.data[0] + static_cast<ptrdiff_t>(y) * f.linesize[0];
             for (int x = 0; x < f.width; ++x) sum += row[x];
         }
-        out.push_back({seconds(f.best_effort_timestamp, tb), sum / (static_cast<double>(f.width) * f.height)});
+        out.push_back({seconds(f.best_effort_timestamp, tb), sum / (static_cast<double>(f.width) * height)});
     });
     std::sort(out.begin(), out.end(), [](const LumaSample& a, const LumaSample& b) { return a.time < b.time; });
     return out;
+}
+
+GreyPicture decodePictureAt(const std::string& path, double time)
+{
+    GreyPicture best;
+    decodeStream(path, AVMEDIA_TYPE_VIDEO, [&](const AVFrame& f, AVRational tb, const AVCodecContext&) {
+        const double t = seconds(f.best_effort_timestamp, tb);
+        if (t > time + 0.001 || (best.time >= 0 && t <= best.time)) return;
+        best.time = t;
+        best.width = f.width;
+        best.height = f.height;
+        best.luma.resize(static_cast<size_t>(f.width) * f.height);
+        for (int y = 0; y < f.height; ++y)
+            std::copy_n(f.data[0] + static_cast<ptrdiff_t>(y) * f.linesize[0], f.width,
+                        best.luma.begin() + static_cast<ptrdiff_t>(y) * f.width);
+    });
+    return best;
+}
+
+double psnr(const GreyPicture& a, const GreyPicture& b)
+{
+    if (a.luma.empty() || a.luma.size() != b.luma.size()) return 0;
+    double sum = 0;
+    for (size_t i = 0; i < a.luma.size(); ++i) {
+        const double d = static_cast<double>(a.luma[i]) - b.luma[i];
+        sum += d * d;
+    }
+    const double mse = sum / static_cast<double>(a.luma.size());
+    return mse <= 0 ? 99.0 : 10.0 * std::log10(255.0 * 255.0 / mse);
 }
 
 std::vector<AudioChunk> decodeAudio(const std::string& path, int* sampleRate)

@@ -35,8 +35,20 @@ struct LumaSample {
     double time;
     double meanLuma; // 0..255
 };
-// Mean luma of every decodable picture, in presentation order.
-std::vector<LumaSample> decodeVideoLuma(const std::string& path);
+// Mean luma of every decodable picture (of its top `rows` share), in
+// presentation order.
+std::vector<LumaSample> decodeVideoLuma(const std::string& path, double rows = 1.0);
+
+struct GreyPicture {
+    double time = -1;
+    int width = 0;
+    int height = 0;
+    std::vector<uint8_t> luma; // width * height
+};
+// The decoded picture on screen at `time`: the last one starting by then.
+GreyPicture decodePictureAt(const std::string& path, double time);
+// Peak signal-to-noise ratio of two pictures of one size, in dB.
+double psnr(const GreyPicture& a, const GreyPicture& b);
 
 struct AudioChunk {
     double time;                // of the first sample

@@ -10,6 +10,8 @@
 #include <cstdlib>
 #include <mutex>
 
+#include <csignal>
+
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -49,6 +51,12 @@ std::string flashGraph()
            "geq=lum='if(lt(mod(T+1/{rate}\\,1)\\,0.1)\\,235\\,16)':cb=128:cr=128";
 }
 
+std::string clockedPatternGraph()
+{
+    return "testsrc2=size={size}:rate={rate},realtime,settb=1/1000000,setpts=RTCTIME,format=yuv420p,"
+           "geq=lum='if(lt(Y\\,H/4)\\,16+219*mod(T\\,1)\\,lum(X\\,Y))':cb='cb(X\\,Y)':cr='cr(X\\,Y)'";
+}
+
 std::string toneGraph(int sampleRate, int channels)
 {
     const std::string layout = channels == 1 ? "mono" : channels == 2 ? "stereo" : std::to_string(channels) + "c";
@@ -59,11 +67,17 @@ std::string toneGraph(int sampleRate, int channels)
            ",arealtime,asetnsamples=n=" + std::to_string(sampleRate / 200);
 }
 
-std::string beepGraph(int sampleRate)
+std::string beepGraph(int sampleRate, double speed)
 {
-    return "sine=frequency=1000:sample_rate=" + std::to_string(sampleRate) + ":samples_per_frame=" +
-           std::to_string(sampleRate / 100) +
-           ",arealtime,asettb=1/1000000,asetpts=RTCTIME,aeval='if(lt(mod(t\\,1)\\,0.05)\\,val(0)\\,0)':c=same";
+    // The sound is placed by the microphone's own clock (its sample count
+    // at `speed`, from the wall-clock time of its first frame), and stamped
+    // like a real input: with the wall clock when it is read, late when the
+    // machine is busy.
+    const std::string perFrame = std::to_string(sampleRate / 100);
+    const std::string frameUs = std::to_string(1e6 * (sampleRate / 100) / (sampleRate * speed));
+    return "sine=frequency=1000:sample_rate=" + std::to_string(sampleRate) + ":samples_per_frame=" + perFrame +
+           ",arealtime=speed=" + std::to_string(speed) + ",asettb=1/1000000,asetpts='if(eq(N\\,0)\\,RTCTIME\\,PREV_OUTPTS+" +
+           frameUs + ")',aeval='if(lt(mod(t\\,1)\\,0.05)\\,val(0)\\,0)':c=same,asettb=1/1000000,asetpts=RTCTIME";
 }
 
 namespace {
@@ -221,6 +235,26 @@ std::string runCommand(const std::string& command, int* exitCode)
     const int status = ::pclose(pipe);
     if (exitCode) *exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     return out;
+}
+
+CpuLoad::CpuLoad(int workers)
+{
+    for (int i = 0; i < workers; ++i) {
+        const pid_t child = ::fork();
+        if (child == 0) {
+            volatile unsigned long spin = 0;
+            for (;;) ++spin;
+        }
+        if (child > 0) children.push_back(child);
+    }
+}
+
+CpuLoad::~CpuLoad()
+{
+    for (int child : children) {
+        ::kill(child, SIGKILL);
+        ::waitpid(child, nullptr, 0);
+    }
 }
 
 } // namespace mediatest

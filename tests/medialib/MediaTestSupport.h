@@ -19,9 +19,13 @@ std::string wallClockGraph();
 // White for 100 ms once a second, from the frame that spans the second's
 // start (a frame shows what happened during its interval).
 std::string flashGraph();
+// A moving picture whose top quarter tells the time: its grey level is the
+// fraction of the current wall-clock second (16 + 219 * fraction).
+std::string clockedPatternGraph();
 std::string toneGraph(int sampleRate, int channels);
-// A 50 ms 1 kHz beep starting exactly at every wall-clock second.
-std::string beepGraph(int sampleRate);
+// A 50 ms 1 kHz beep starting exactly at every wall-clock second; speed
+// above 1 makes a microphone whose clock runs that much fast.
+std::string beepGraph(int sampleRate, double speed = 1.0);
 
 struct FakeCameraSpec {
     std::string videoGraph;
@@ -69,5 +73,16 @@ private:
 bool fileExists(const std::string& path);
 // Output of a shell command; exitCode receives its status.
 std::string runCommand(const std::string& command, int* exitCode = nullptr);
+// Keeps both cores busy while the object lives.
+class CpuLoad {
+public:
+    explicit CpuLoad(int workers = 3);
+    ~CpuLoad();
+    CpuLoad(const CpuLoad&) = delete;
+    CpuLoad& operator=(const CpuLoad&) = delete;
+
+private:
+    std::vector<int> children;
+};
 
 } // namespace mediatest

@@ -24,6 +24,7 @@ protected:
                          [this](uint8_t*, int, int) { ++pictures; });
         engine->SetCapture(kCard, 0);
         engine->SetVideoSize(size);
+        engine->SetFramrate(frameRate);
         engine->StartCapture();
         if (busy) return;
         ASSERT_TRUE(engine->CaptureIsOpen());
@@ -58,6 +59,7 @@ protected:
     std::unique_ptr<FakeCameras> cameras;
     std::unique_ptr<Vorq_Medialib> engine;
     int pictures = 0;
+    int frameRate = 30;
 };
 
 } // namespace mediatest

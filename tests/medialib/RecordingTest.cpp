@@ -111,7 +111,11 @@ TEST_F(MediaRecordingTest, BeepAndFlashLineUp)
         });
         const double late = beep - *nearest; // > 0: the sound comes after the picture
         std::printf("beep at %.3f s, %+.1f ms after its flash\n", beep, late * 1000);
-        EXPECT_GE(late, -0.015) << "beep at " << beep << " s, flash at " << *nearest << " s";
+        // The flash lights the first picture stamped less than 67 ms after
+        // the second's start (or 33 ms before it); on a busy machine the
+        // pictures come irregularly, so it may light up to 67 ms late. The
+        // clocked pictures of the A/V sync tests measure to the millisecond.
+        EXPECT_GE(late, -0.070) << "beep at " << beep << " s, flash at " << *nearest << " s";
         EXPECT_LE(late, 0.045) << "beep at " << beep << " s, flash at " << *nearest << " s";
         ++matched;
     }

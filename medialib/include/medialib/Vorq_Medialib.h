@@ -48,6 +48,10 @@ signals:
     // bottom. The buffer belongs to the engine and is valid during the
     // emission only; it is emitted in the thread that called StartCapture.
     void frameBuffer(uint8_t* buffer, int width, int height);
+    // The recording stopped by itself because its file could not be written
+    // (errnum: an errno value such as ENOSPC). The file holds what was
+    // written up to then and plays. Emitted in the object's thread.
+    void recordingFailed(int errnum);
 
 private:
     std::unique_ptr<Vorq_FFmpegCaptrue> capture;
