@@ -79,6 +79,11 @@ bool Vorq_Medialib::CaptureIsOpen()
     return capture->CaptureIsOpen();
 }
 
+std::shared_ptr<const uint8_t> Vorq_Medialib::HoldFrameBuffer(const uint8_t* buffer) const
+{
+    return capture->HoldFrameBuffer(buffer);
+}
+
 int Vorq_Medialib::StartRecord()
 {
     if (!CaptureIsOpen()) return 0;

@@ -43,6 +43,11 @@ public:
     int StartRecord();
     void StopRecord();
 
+    // From a frameBuffer receiver, during the emission: keeps the picture it
+    // was given valid for as long as the returned pointer lives, so it can be
+    // kept without a copy. Empty for any other buffer or outside an emission.
+    std::shared_ptr<const uint8_t> HoldFrameBuffer(const uint8_t* buffer) const;
+
 signals:
     // One preview picture: packed RGB24, rows of width * 3 bytes, top to
     // bottom. The buffer belongs to the engine and is valid during the
