@@ -2,17 +2,20 @@
 
 #include <QObject>
 
+#include <array>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 
 #define VORQ_MEDIALIB_API __attribute__((visibility("default")))
 
-class Vorq_FFmpegCaptrue;
+class MediaEngine;
 
 // The media engine as the program sees it: choose a camera and a microphone,
 // start and stop the live capture (preview frames through frameBuffer) and an
 // MP4 recording. Every method is called from the thread that owns the object.
+// The engine and FFmpeg are loaded when a capture first starts.
 class VORQ_MEDIALIB_API Vorq_Medialib : public QObject {
     Q_OBJECT
 
@@ -55,5 +58,23 @@ signals:
     void frameBuffer(uint8_t* buffer, int width, int height);
 
 private:
-    std::unique_ptr<Vorq_FFmpegCaptrue> capture;
+    enum Setting {
+        CameraSetting,
+        MicrophoneSetting,
+        InputFormatSetting,
+        VideoSizeSetting,
+        FrameRateSetting,
+        BufferSetting,
+        OutputFormatSetting,
+        RecordFileSetting,
+        SettingCount
+    };
+    // The engine, loaded with FFmpeg on first use; null when it cannot be.
+    MediaEngine* engine();
+    // Applied now, or kept for the engine until it exists.
+    void setting(Setting which, std::function<void(MediaEngine&)> apply);
+
+    std::unique_ptr<MediaEngine> capture;
+    bool engineUnavailable = false;
+    std::array<std::function<void(MediaEngine&)>, SettingCount> pendingSettings;
 };
