@@ -9,6 +9,7 @@
 //     ticks do not count in the CPU figures).
 // Without DISPLAY the benchmark starts its own Xvfb.
 // Usage: bench_app [seconds per preview phase, default 5] [pairs, default 3]
+//        bench_app --profile-preview SECONDS   (only the window previewing)
 
 #include <algorithm>
 #include <cstdio>
@@ -264,6 +265,12 @@ int main(int argc, char** argv)
     if (argc > 1 && QByteArray(argv[1]) == "--startup-child") return startupChild(argc, argv);
 
     const std::unique_ptr<QProcess> xvfb = ensureDisplay();
+    if (argc > 2 && QByteArray(argv[1]) == "--profile-preview") {
+        // One long phase of the window previewing, to attach a profiler to.
+        QApplication app(argc, argv);
+        programPreviewing(std::max(1, atoi(argv[2])), nullptr);
+        return 0;
+    }
     const int seconds = argc > 1 ? std::max(1, atoi(argv[1])) : 5;
     const int pairs = argc > 2 ? std::max(3, atoi(argv[2])) : 3;
     std::printf("load average before: %s; display %s\n", bench::loadAverage().c_str(), qgetenv("DISPLAY").constData());

@@ -31,6 +31,7 @@
 #include <thread>
 #include <vector>
 
+#include "FrameScaler.h"
 #include "Interleaved.h"
 
 #include <fcntl.h>
@@ -371,7 +372,7 @@ PreviewFigures plainLoop(int width, int height, int seconds)
     std::vector<uint8_t> rgb(static_cast<size_t>(width) * height * 3);
     uint8_t* planes[4] = {rgb.data()};
     int strides[4] = {width * 3};
-    SwsContext* scaler = nullptr;
+    vorq::media::FrameScaler scaler(width, height, AV_PIX_FMT_RGB24, SWS_BICUBIC);
     AVPacket* packet = av_packet_alloc();
     AVFrame* frame = av_frame_alloc();
 
@@ -395,10 +396,8 @@ PreviewFigures plainLoop(int width, int height, int seconds)
         avcodec_send_packet(decoder, packet);
         av_packet_unref(packet);
         while (avcodec_receive_frame(decoder, frame) == 0) {
-            scaler = sws_getCachedContext(scaler, frame->width, frame->height,
-                                          static_cast<AVPixelFormat>(frame->format), width, height,
-                                          AV_PIX_FMT_RGB24, SWS_BICUBIC, nullptr, nullptr, nullptr);
-            sws_scale(scaler, frame->data, frame->linesize, 0, frame->height, planes, strides);
+            // One context for the stream, as the engine keeps it.
+            scaler.scale(*frame, planes, strides);
             if (measuring) {
                 const int index = markerIndex(rgb[static_cast<size_t>((kMarker / 2 * width + kMarker / 2) * 3)]);
                 ages.add((av_gettime_relative() - camera.sentAt(index)) / 1000.0);
@@ -411,7 +410,6 @@ PreviewFigures plainLoop(int width, int height, int seconds)
     camera.stop();
     av_frame_free(&frame);
     av_packet_free(&packet);
-    sws_freeContext(scaler);
     avcodec_free_context(&decoder);
     avformat_close_input(&input);
 
