@@ -88,6 +88,18 @@ Vorq_Cam::~Vorq_Cam()
     ui.reset();
 }
 
+void Vorq_Cam::paintEvent(QPaintEvent* event)
+{
+    QMainWindow::paintEvent(event);
+    if (enginePrepared) return;
+    enginePrepared = true;
+    // The window is on screen: now the media engine and FFmpeg may load, on
+    // a worker, before the preview is first switched on.
+    QTimer::singleShot(0, this, [this] {
+        if (media) media->PrepareEngine();
+    });
+}
+
 void Vorq_Cam::setupWindow()
 {
     setWindowFlags(windowFlags() & ~Qt::WindowMaximizeButtonHint);

@@ -56,6 +56,9 @@ public:
     // restart): stop using it and report the capture state false.
     void releaseCamera();
 
+protected:
+    void paintEvent(QPaintEvent* event) override;
+
 signals:
     void checkValidCameraList(QList<CameraInfo>& listCamera);
     void signalReboot(bool);
@@ -120,4 +123,5 @@ private:
     bool captureActive = false;
     QTimer* recordTimer = nullptr;
     QTime recordStartTime;
+    bool enginePrepared = false;
 };

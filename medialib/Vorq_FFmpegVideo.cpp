@@ -27,12 +27,11 @@ Vorq_FFmpegVideo::Vorq_FFmpegVideo(AVFormatContext* input, AVFormatContext* outp
 {
     logInfo("init video...");
     destFrame.reset(av_frame_alloc());
-    sameFormatFrame.reset(av_frame_alloc());
     packet.reset(av_packet_alloc());
     const AVCodecParameters* camera = (input && videoIndex >= 0 && static_cast<unsigned>(videoIndex) < input->nb_streams)
                                           ? input->streams[videoIndex]->codecpar
                                           : nullptr;
-    if (destFrame && sameFormatFrame && packet && InitVideoEncoder(camera, frameRate) && AddVideoStream()) {
+    if (destFrame && packet && InitVideoEncoder(camera, frameRate) && AddVideoStream()) {
         destFrame->format = encoder->pix_fmt;
         destFrame->width = encoder->width;
         destFrame->height = encoder->height;
@@ -145,24 +144,10 @@ void Vorq_FFmpegVideo::VideoEncodeLoop()
 void Vorq_FFmpegVideo::encodeFrame(const AVFrame& frame)
 {
     if (frame.width <= 0 || frame.height <= 0 || frame.format < 0) return;
-    AVFrame* picture = destFrame.get();
-    if (frame.width == encoder->width && frame.height == encoder->height && frame.format == encoder->pix_fmt &&
-        frame.color_range != AVCOL_RANGE_JPEG) {
-        // Already what the encoder takes: a new reference, not a copy of the
-        // pixels (the frame is shared with the preview, so its pts stays).
-        av_frame_unref(sameFormatFrame.get());
-        if (av_frame_ref(sameFormatFrame.get(), &frame) < 0) return;
-        picture = sameFormatFrame.get();
-        // The decoder marks its frames intra; the encoder would take that as
-        // a request for a key frame.
-        picture->pict_type = AV_PICTURE_TYPE_NONE;
-    } else {
-        if (!scaler)
-            scaler = std::make_unique<FrameScaler>(encoder->width, encoder->height, encoder->pix_fmt, SWS_BICUBIC);
-        // The encoder may still reference the previous picture.
-        if (av_frame_make_writable(destFrame.get()) < 0) return;
-        if (!scaler->scale(frame, destFrame->data, destFrame->linesize)) return;
-    }
+    if (!scaler) scaler = std::make_unique<FrameScaler>(encoder->width, encoder->height, encoder->pix_fmt, SWS_BICUBIC);
+    // The encoder may still reference the previous picture.
+    if (av_frame_make_writable(destFrame.get()) < 0) return;
+    if (!scaler->scale(frame, destFrame->data, destFrame->linesize)) return;
 
     // Capture time relative to the start of the recording; strictly
     // increasing, as the container requires.
@@ -170,9 +155,8 @@ void Vorq_FFmpegVideo::encodeFrame(const AVFrame& frame)
     int64_t pts = av_rescale_q(captured - timeOrigin, kMicroseconds, encoder->time_base);
     pts = std::max(pts, lastPts + 1);
     lastPts = pts;
-    picture->pts = pts;
-    Encode(picture);
-    if (picture == sameFormatFrame.get()) av_frame_unref(picture);
+    destFrame->pts = pts;
+    Encode(destFrame.get());
 }
 
 void Vorq_FFmpegVideo::Encode(AVFrame* frame)

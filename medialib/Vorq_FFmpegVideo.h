@@ -56,7 +56,6 @@ private:
     vorq::media::CodecContextPtr encoder;
     std::unique_ptr<vorq::media::FrameScaler> scaler;
     vorq::media::FramePtr destFrame;
-    vorq::media::FramePtr sameFormatFrame; // a reference to a frame taken as it is
     vorq::media::PacketPtr packet;
     AVStream* outStream = nullptr;
     std::string fileName;

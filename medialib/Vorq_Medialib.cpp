@@ -5,6 +5,7 @@
 #include <dlfcn.h>
 
 #include <string>
+#include <system_error>
 
 #include "MediaEngine.h"
 
@@ -50,6 +51,19 @@ Vorq_Medialib::~Vorq_Medialib()
 {
     // The engine's destructor ends any recording and capture.
     capture.reset();
+    if (engineLoader.joinable()) engineLoader.join();
+}
+
+void Vorq_Medialib::PrepareEngine()
+{
+    if (capture || engineLoader.joinable()) return;
+    try {
+        // The plug-in is loaded once per process; engine() waits for a load
+        // still under way.
+        engineLoader = std::thread([] { engineFactory(); });
+    } catch (const std::system_error&) {
+        // Loaded on first use instead.
+    }
 }
 
 void Vorq_Medialib::InitCapture()

@@ -7,6 +7,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <thread>
 
 #define VORQ_MEDIALIB_API __attribute__((visibility("default")))
 
@@ -24,6 +25,9 @@ public:
     ~Vorq_Medialib() override;
 
     void InitCapture();
+    // Starts loading the engine and FFmpeg on a worker thread, so a later
+    // StartCapture need not wait for them. Returns at once.
+    void PrepareEngine();
 
     void SetCapture(std::string name, int number);
     void SetCaptureMicrophone(std::string name, int number);
@@ -76,5 +80,6 @@ private:
 
     std::unique_ptr<MediaEngine> capture;
     bool engineUnavailable = false;
+    std::thread engineLoader;
     std::array<std::function<void(MediaEngine&)>, SettingCount> pendingSettings;
 };
