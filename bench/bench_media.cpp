@@ -6,7 +6,10 @@
 // written into a pipe at 30 frames per second; each picture carries its number
 // in a flat block in the top-left corner, so a receiver knows when it was sent.
 //
-//   bench_media [preview|record|all] [seconds]
+//   bench_media [preview|record|all] [seconds per run] [pairs, at least 3]
+//
+// Every figure comes from baseline and measured runs made in turn (at least
+// three pairs), printed as min/median/max with the ratios pair by pair.
 
 #include <QCoreApplication>
 #include <QEventLoop>
@@ -27,6 +30,9 @@
 #include <string>
 #include <thread>
 #include <vector>
+
+#include "FrameScaler.h"
+#include "Interleaved.h"
 
 #include <fcntl.h>
 #include <poll.h>
@@ -366,7 +372,7 @@ PreviewFigures plainLoop(int width, int height, int seconds)
     std::vector<uint8_t> rgb(static_cast<size_t>(width) * height * 3);
     uint8_t* planes[4] = {rgb.data()};
     int strides[4] = {width * 3};
-    SwsContext* scaler = nullptr;
+    vorq::media::FrameScaler scaler(width, height, AV_PIX_FMT_RGB24, SWS_BICUBIC);
     AVPacket* packet = av_packet_alloc();
     AVFrame* frame = av_frame_alloc();
 
@@ -390,10 +396,8 @@ PreviewFigures plainLoop(int width, int height, int seconds)
         avcodec_send_packet(decoder, packet);
         av_packet_unref(packet);
         while (avcodec_receive_frame(decoder, frame) == 0) {
-            scaler = sws_getCachedContext(scaler, frame->width, frame->height,
-                                          static_cast<AVPixelFormat>(frame->format), width, height,
-                                          AV_PIX_FMT_RGB24, SWS_BICUBIC, nullptr, nullptr, nullptr);
-            sws_scale(scaler, frame->data, frame->linesize, 0, frame->height, planes, strides);
+            // One context for the stream, as the engine keeps it.
+            scaler.scale(*frame, planes, strides);
             if (measuring) {
                 const int index = markerIndex(rgb[static_cast<size_t>((kMarker / 2 * width + kMarker / 2) * 3)]);
                 ages.add((av_gettime_relative() - camera.sentAt(index)) / 1000.0);
@@ -406,7 +410,6 @@ PreviewFigures plainLoop(int width, int height, int seconds)
     camera.stop();
     av_frame_free(&frame);
     av_packet_free(&packet);
-    sws_freeContext(scaler);
     avcodec_free_context(&decoder);
     avformat_close_input(&input);
 
@@ -419,19 +422,33 @@ PreviewFigures plainLoop(int width, int height, int seconds)
     return f;
 }
 
-void benchPreview(int seconds)
+void benchPreview(int seconds, int pairs)
 {
-    std::printf("Preview, MJPEG 4:2:2 at %d frames/s, %d s per run\n", kRate, seconds);
-    std::printf("%-10s %8s | %7s %9s %9s %9s %9s | %9s %9s | %6s\n", "size", "jpeg KB", "fps", "ms CPU/f",
-                "age mean", "age p95", "age max", "plain fps", "plain ms", "ratio");
+    std::printf("Preview, MJPEG 4:2:2 at %d frames/s, %d s per run; baseline: the same stream read, decoded and "
+                "converted to RGB24 in one plain FFmpeg loop\n",
+                kRate, seconds);
     const int sizes[][2] = {{800, 600}, {1280, 720}, {1920, 1080}};
     for (const auto& s : sizes) {
-        const PreviewFigures engine = enginePreview(s[0], s[1], seconds);
-        const PreviewFigures plain = plainLoop(s[0], s[1], seconds);
-        const size_t kb = PacedCamera(s[0], s[1]).pictureBytes() / 1024;
-        std::printf("%4dx%-5d %8zu | %7.2f %9.2f %9.1f %9.1f %9.1f | %9.2f %9.2f | %6.2f\n", s[0], s[1], kb,
-                    engine.fps, engine.cpuPerFrameMs, engine.ageMeanMs, engine.age95Ms, engine.ageMaxMs, plain.fps,
-                    plain.cpuPerFrameMs, plain.cpuPerFrameMs > 0 ? engine.cpuPerFrameMs / plain.cpuPerFrameMs : 0);
+        bench::Pairs cpu;
+        std::vector<double> fps, ageMedian, age95, ageMax;
+        for (int i = 0; i < pairs; ++i) {
+            const PreviewFigures plain = plainLoop(s[0], s[1], seconds);
+            const PreviewFigures engine = enginePreview(s[0], s[1], seconds);
+            cpu.add(plain.cpuPerFrameMs, engine.cpuPerFrameMs);
+            fps.push_back(engine.fps);
+            ageMedian.push_back(engine.ageMeanMs);
+            age95.push_back(engine.age95Ms);
+            ageMax.push_back(engine.ageMaxMs);
+        }
+        const std::string title = std::to_string(s[0]) + "x" + std::to_string(s[1]) + " (" +
+                                  std::to_string(PacedCamera(s[0], s[1]).pictureBytes() / 1024) +
+                                  " KB a picture), CPU per frame";
+        cpu.print(title.c_str(), "plain FFmpeg loop", "media engine", "ms");
+        const bench::Spread f = bench::spreadOf(fps);
+        std::printf("  engine frames/s min %.2f median %.2f max %.2f; picture age at frameBuffer (median of runs): "
+                    "mean %.1f ms, p95 %.1f ms, max %.1f ms\n",
+                    f.min, f.median, f.max, bench::spreadOf(ageMedian).median, bench::spreadOf(age95).median,
+                    bench::spreadOf(ageMax).median);
         std::fflush(stdout);
     }
 }
@@ -453,50 +470,73 @@ int64_t videoPacketsIn(const std::string& path)
     return count;
 }
 
-void benchRecord(int seconds)
+struct RecordFigures {
+    double cpuPercent = 0;
+    int64_t sent = 0;
+    int64_t inFile = 0;
+};
+
+// The engine previewing the paced camera for `seconds`; record: also recording
+// it with a microphone.
+RecordFigures engineRun(int width, int height, int seconds, bool record)
 {
-    std::printf("Recording, MJPEG 4:2:2 at %d frames/s plus a 48 kHz stereo microphone, %d s per run\n", kRate,
-                seconds);
-    std::printf("%-10s %12s %12s %8s %12s %10s\n", "size", "frames sent", "in the file", "kept", "CPU s",
-                "CPU/wall");
+    PacedCamera camera(width, height);
+    installInputs(camera, true);
+    Vorq_Medialib engine;
+    engine.SetCapture("bench camera", 0);
+    engine.SetVideoSize(std::to_string(width) + "x" + std::to_string(height));
+    QObject::connect(&engine, &Vorq_Medialib::frameBuffer, &engine, [](uint8_t*, int, int) {});
+    camera.start();
+    engine.StartCapture();
+    runEventLoopFor(1000);
+    char path[] = "/tmp/bench-media-XXXXXX.mp4";
+    const int fd = mkstemps(path, 4);
+    if (fd >= 0) close(fd);
+    engine.SetCaptureMicrophone("bench microphone", 0);
+    engine.SetRecordFileName(path);
+    const int64_t cpu0 = processCpuUs() - camera.cpuUs();
+    const int64_t wall0 = av_gettime_relative();
+    if (record && engine.StartRecord() != 1) {
+        std::fprintf(stderr, "recording did not start\n");
+        std::exit(1);
+    }
+    const int64_t sent0 = camera.framesSent();
+    runEventLoopFor(seconds * 1000);
+    const int64_t sent1 = camera.framesSent();
+    if (record) engine.StopRecord();
+    const int64_t cpu1 = processCpuUs() - camera.cpuUs();
+    const int64_t wall1 = av_gettime_relative();
+    engine.StopCapture();
+    camera.stop();
+    vorq::media::CaptureInputSource::setForTesting({}, {});
+    RecordFigures r;
+    r.inFile = record ? videoPacketsIn(path) : 0;
+    std::remove(path);
+    r.sent = sent1 - sent0;
+    r.cpuPercent = 100.0 * static_cast<double>(cpu1 - cpu0) / static_cast<double>(wall1 - wall0);
+    return r;
+}
+
+void benchRecord(int seconds, int pairs)
+{
+    std::printf("Recording, MJPEG 4:2:2 at %d frames/s plus a 48 kHz stereo microphone, %d s per run; baseline: "
+                "the engine previewing the same camera without recording\n",
+                kRate, seconds);
     const int sizes[][2] = {{800, 600}, {1280, 720}};
     for (const auto& s : sizes) {
-        PacedCamera camera(s[0], s[1]);
-        installInputs(camera, true);
-        Vorq_Medialib engine;
-        engine.SetCapture("bench camera", 0);
-        engine.SetVideoSize(std::to_string(s[0]) + "x" + std::to_string(s[1]));
-        int pictures = 0;
-        QObject::connect(&engine, &Vorq_Medialib::frameBuffer, &engine, [&](uint8_t*, int, int) { ++pictures; });
-        camera.start();
-        engine.StartCapture();
-        runEventLoopFor(1000);
-        char path[] = "/tmp/bench-media-XXXXXX.mp4";
-        const int fd = mkstemps(path, 4);
-        if (fd >= 0) close(fd);
-        engine.SetCaptureMicrophone("bench microphone", 0);
-        engine.SetRecordFileName(path);
-        const int64_t cpu0 = processCpuUs() - camera.cpuUs();
-        const int64_t wall0 = av_gettime_relative();
-        if (engine.StartRecord() != 1) {
-            std::fprintf(stderr, "recording did not start\n");
-            std::exit(1);
+        bench::Pairs cpu;
+        std::vector<double> kept;
+        for (int i = 0; i < pairs; ++i) {
+            const RecordFigures preview = engineRun(s[0], s[1], seconds, false);
+            const RecordFigures recording = engineRun(s[0], s[1], seconds, true);
+            cpu.add(preview.cpuPercent, recording.cpuPercent);
+            kept.push_back(recording.sent ? 100.0 * static_cast<double>(recording.inFile) / recording.sent : 0);
         }
-        const int64_t sent0 = camera.framesSent();
-        runEventLoopFor(seconds * 1000);
-        const int64_t sent1 = camera.framesSent();
-        engine.StopRecord();
-        const int64_t cpu1 = processCpuUs() - camera.cpuUs();
-        const int64_t wall1 = av_gettime_relative();
-        engine.StopCapture();
-        camera.stop();
-        vorq::media::CaptureInputSource::setForTesting({}, {});
-        const int64_t inFile = videoPacketsIn(path);
-        std::remove(path);
-        const int64_t sent = sent1 - sent0;
-        std::printf("%4dx%-5d %12lld %12lld %7.1f%% %12.1f %9.0f%%\n", s[0], s[1], static_cast<long long>(sent),
-                    static_cast<long long>(inFile), sent ? 100.0 * inFile / sent : 0, (cpu1 - cpu0) / 1e6,
-                    100.0 * (cpu1 - cpu0) / static_cast<double>(wall1 - wall0));
+        const std::string title = std::to_string(s[0]) + "x" + std::to_string(s[1]) + ", process CPU";
+        cpu.print(title.c_str(), "engine previewing", "engine recording", "% of a core");
+        const bench::Spread k = bench::spreadOf(kept);
+        std::printf("  camera frames kept in the file: min %.1f %%, median %.1f %%, max %.1f %%\n", k.min, k.median,
+                    k.max);
         std::fflush(stdout);
     }
 }
@@ -509,7 +549,10 @@ int main(int argc, char** argv)
     QLoggingCategory::setFilterRules("vorq.medialib.debug=false");
     checkClocks();
     const std::string what = argc > 1 ? argv[1] : "all";
-    if (what == "preview" || what == "all") benchPreview(argc > 2 ? std::atoi(argv[2]) : 10);
-    if (what == "record" || what == "all") benchRecord(argc > 2 ? std::atoi(argv[2]) : 60);
+    const int pairs = argc > 3 ? std::max(3, std::atoi(argv[3])) : 3;
+    std::printf("load average before: %s\n", bench::loadAverage().c_str());
+    if (what == "preview" || what == "all") benchPreview(argc > 2 ? std::atoi(argv[2]) : 10, pairs);
+    if (what == "record" || what == "all") benchRecord(argc > 2 ? std::atoi(argv[2]) : 20, pairs);
+    std::printf("load average after: %s\n", bench::loadAverage().c_str());
     return 0;
 }

@@ -144,13 +144,10 @@ void Vorq_FFmpegVideo::VideoEncodeLoop()
 void Vorq_FFmpegVideo::encodeFrame(const AVFrame& frame)
 {
     if (frame.width <= 0 || frame.height <= 0 || frame.format < 0) return;
-    scaler.reset(sws_getCachedContext(scaler.release(), frame.width, frame.height,
-                                      static_cast<AVPixelFormat>(frame.format), encoder->width, encoder->height,
-                                      encoder->pix_fmt, SWS_BICUBIC, nullptr, nullptr, nullptr));
-    if (!scaler) return;
+    if (!scaler) scaler = std::make_unique<FrameScaler>(encoder->width, encoder->height, encoder->pix_fmt, SWS_BICUBIC);
     // The encoder may still reference the previous picture.
     if (av_frame_make_writable(destFrame.get()) < 0) return;
-    sws_scale(scaler.get(), frame.data, frame.linesize, 0, frame.height, destFrame->data, destFrame->linesize);
+    if (!scaler->scale(frame, destFrame->data, destFrame->linesize)) return;
 
     // Capture time relative to the start of the recording; strictly
     // increasing, as the container requires.

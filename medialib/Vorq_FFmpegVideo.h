@@ -11,6 +11,7 @@
 #include <string>
 
 #include "FFmpegPtr.h"
+#include "FrameScaler.h"
 
 // The recording's video branch: an H.264 encoder sized like the camera
 // stream, fed from a short queue of decoded camera frames, writing into the
@@ -53,7 +54,7 @@ private:
     AVFormatContext* input;
     AVFormatContext* output;
     vorq::media::CodecContextPtr encoder;
-    vorq::media::SwsContextPtr scaler;
+    std::unique_ptr<vorq::media::FrameScaler> scaler;
     vorq::media::FramePtr destFrame;
     vorq::media::PacketPtr packet;
     AVStream* outStream = nullptr;

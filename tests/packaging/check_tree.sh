@@ -10,14 +10,14 @@ check() { # description, command...
 }
 
 check_tree() {
-  local root=$1 private=$1/$2 work=$3
+  local root=$1 private=$1/$2 privdir=$2 work=$3
   local app=com.teldora.VisionDesk
 
   local f
   for f in bin/TELDORA_Vision_Desk_V1.0.0.5 bin/teldora-vision-desk bin/vorq-camctl bin/camfw_flash; do
     check "$f is a program" test -x "$root/$f"
   done
-  for f in libvorq_platform.so libvorq_medialib.so libcamfw_flash.so libCamPropSheet.so; do
+  for f in libvorq_platform.so libvorq_medialib.so libvorq_mediaengine.so libcamfw_flash.so libCamPropSheet.so; do
     check "$f in the private library folder" test -f "$private/$f"
   done
   for f in applications/$app.desktop metainfo/$app.metainfo.xml icons/hicolor/scalable/apps/$app.svg \
