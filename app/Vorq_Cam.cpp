@@ -373,6 +373,17 @@ void Vorq_Cam::pushButton_preview_checked(bool status)
     if (status) {
         qDebug() << "start camera...\n";
         if (media) media->StartCapture();
+        if (media && !media->CaptureIsOpen() && !media->EngineProblem().empty()) {
+            // Not the camera's fault: the program's media part is missing.
+            PreviewLabel* view = ui->label_cameraview;
+            view->setText(QStringLiteral("No preview available: the media engine could not be loaded"));
+            if (!view->styleSheet().contains(QStringLiteral("color: white")))
+                view->setStyleSheet(view->styleSheet() + QStringLiteral("color: white;"));
+            view->show();
+            const QSignalBlocker quiet(ui->pushButton_preview);
+            ui->pushButton_preview->setChecked(false);
+            return;
+        }
         if (media && !media->CaptureIsOpen() && !CameraInfo::availableCameras().isEmpty()) {
             showCameraInUse();
             // No preview runs: the switch says so, and pressing it again retries.

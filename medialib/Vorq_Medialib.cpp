@@ -15,29 +15,45 @@ extern "C" MediaEngine* vorq_media_engine_create(const MediaEngine::FrameSink* s
 
 namespace {
 
+struct EngineLoad {
+    MediaEngineFactory factory = nullptr;
+    std::string problem; // why there is no factory
+};
+
 // The engine's plug-in sits beside this library, in the build tree and an
 // installed tree alike. Loaded once and kept: FFmpeg and the engine's types
 // stay registered for the life of the process.
-MediaEngineFactory engineFactory()
+const EngineLoad& engineLoad()
 {
 #ifdef VORQ_MEDIA_ENGINE_LINKED
-    return &vorq_media_engine_create;
+    static const EngineLoad load{&vorq_media_engine_create, {}};
 #else
-    static const MediaEngineFactory factory = []() -> MediaEngineFactory {
+    static const EngineLoad load = []() {
+        EngineLoad result;
         Dl_info self{};
-        if (!dladdr(reinterpret_cast<void*>(&engineFactory), &self) || !self.dli_fname) return nullptr;
-        std::string path = self.dli_fname;
-        const size_t slash = path.rfind('/');
-        path = (slash == std::string::npos ? std::string() : path.substr(0, slash + 1)) + VORQ_MEDIA_ENGINE_PLUGIN;
-        void* plugin = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
-        if (!plugin) {
-            qWarning().noquote() << "media engine not loaded:" << dlerror();
-            return nullptr;
+        if (!dladdr(reinterpret_cast<void*>(&engineLoad), &self) || !self.dli_fname) {
+            result.problem = "the media library's own folder is unknown";
+        } else {
+            std::string path = self.dli_fname;
+            const size_t slash = path.rfind('/');
+            path = (slash == std::string::npos ? std::string() : path.substr(0, slash + 1)) + VORQ_MEDIA_ENGINE_PLUGIN;
+            if (void* plugin = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL)) {
+                result.factory = reinterpret_cast<MediaEngineFactory>(dlsym(plugin, VORQ_MEDIA_ENGINE_FACTORY));
+                if (!result.factory)
+                    result.problem = path + ": no " VORQ_MEDIA_ENGINE_FACTORY;
+                else
+                    qDebug().noquote() << "media engine loaded:" << QString::fromStdString(path);
+            } else {
+                const char* why = dlerror();
+                result.problem = why ? why : path;
+            }
         }
-        return reinterpret_cast<MediaEngineFactory>(dlsym(plugin, VORQ_MEDIA_ENGINE_FACTORY));
+        if (!result.factory)
+            qWarning().noquote() << "media engine not loaded:" << QString::fromStdString(result.problem);
+        return result;
     }();
-    return factory;
 #endif
+    return load;
 }
 
 } // namespace
@@ -60,7 +76,7 @@ void Vorq_Medialib::PrepareEngine()
     try {
         // The plug-in is loaded once per process; engine() waits for a load
         // still under way.
-        engineLoader = std::thread([] { engineFactory(); });
+        engineLoader = std::thread([] { engineLoad(); });
     } catch (const std::system_error&) {
         // Loaded on first use instead.
     }
@@ -74,7 +90,7 @@ void Vorq_Medialib::InitCapture()
 MediaEngine* Vorq_Medialib::engine()
 {
     if (capture || engineUnavailable) return capture.get();
-    const MediaEngineFactory factory = engineFactory();
+    const MediaEngineFactory factory = engineLoad().factory;
     // The sink forwards each picture exactly once, directly, so the receiver
     // runs while the buffer is valid.
     const MediaEngine::FrameSink sink = [this](uint8_t* buffer, int width, int height) {
@@ -153,6 +169,13 @@ void Vorq_Medialib::StopCapture()
 bool Vorq_Medialib::CaptureIsOpen()
 {
     return capture && capture->CaptureIsOpen();
+}
+
+std::string Vorq_Medialib::EngineProblem() const
+{
+    if (!engineUnavailable) return std::string();
+    const std::string& problem = engineLoad().problem;
+    return problem.empty() ? std::string("the media engine could not be made") : problem;
 }
 
 std::shared_ptr<const uint8_t> Vorq_Medialib::HoldFrameBuffer(const uint8_t* buffer) const

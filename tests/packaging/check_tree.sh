@@ -63,5 +63,8 @@ check_tree() {
   rc=$?
   check "the program starts and runs (status $rc)" test "$rc" = 124
   check "the program opens the simulated camera" grep -q 'open camera name: TELDORA TX42' "$work/program.log"
+  # The window loads the media engine once it is painted.
+  check "the program loads its media engine from the tree" \
+    grep -q "media engine loaded: $root/.*$privdir/libvorq_mediaengine.so" "$work/program.log"
   if [ "$failures" -gt 0 ]; then echo "--- program log"; tail -n 20 "$work/program.log"; fi
 }

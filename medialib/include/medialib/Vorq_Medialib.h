@@ -44,6 +44,9 @@ public:
     // Ends a running recording first, so its file is finalised.
     void StopCapture();
     bool CaptureIsOpen();
+    // Why a capture could not start because the engine's plug-in did not
+    // load (missing, or FFmpeg's libraries missing); empty otherwise.
+    std::string EngineProblem() const;
 
     // 1 when the recording runs; 0 when not capturing, already recording, or
     // the recording could not be started.
