@@ -376,7 +376,9 @@ void Vorq_Cam::pushButton_preview_checked(bool status)
         if (media && !media->CaptureIsOpen() && !media->EngineProblem().empty()) {
             // Not the camera's fault: the program's media part is missing.
             PreviewLabel* view = ui->label_cameraview;
-            view->setText(QStringLiteral("No preview available: the media engine could not be loaded"));
+            const QString reason = QStringLiteral("No preview available: the media engine could not be loaded");
+            view->setText(reason);
+            view->setAccessibleDescription(reason);
             if (!view->styleSheet().contains(QStringLiteral("color: white")))
                 view->setStyleSheet(view->styleSheet() + QStringLiteral("color: white;"));
             view->show();

@@ -37,6 +37,9 @@ rc=$?
 check "without the media engine the program runs (status $rc)" test "$rc" = 124
 check "without the media engine the program says so" \
   grep -q 'media engine not loaded: .*libvorq_mediaengine.so' "$work/no-engine.log"
+check "without the media engine the window tells why there is no preview" \
+  env VORQ_E2E_STEPS=sole_camera_is_opened,preview_without_engine_says_why \
+  "$here/../e2e/run-program-test" "$prefix/bin/TELDORA_Vision_Desk_V1.0.0.5" "$build/tests/packaging/e2e-no-engine" "$kind"
 mv "$work/libvorq_mediaengine.so" "$prefix/$private/"
 
 echo "$failures failed"
