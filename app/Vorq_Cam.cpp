@@ -22,6 +22,7 @@
 #include "EndpointLevels.h"
 #include "MediaFileName.h"
 #include "ProgramFolders.h"
+#include "PreviewLabel.h"
 #include "UserDialogs.h"
 #include "VolumePopup.h"
 #include "Vorq_CamForm.h"
@@ -92,6 +93,18 @@ Vorq_Cam::~Vorq_Cam()
     delete media;
     media = nullptr;
     ui.reset();
+}
+
+void Vorq_Cam::paintEvent(QPaintEvent* event)
+{
+    QMainWindow::paintEvent(event);
+    if (enginePrepared) return;
+    enginePrepared = true;
+    // The window is on screen: now the media engine and FFmpeg may load, on
+    // a worker, before the preview is first switched on.
+    QTimer::singleShot(0, this, [this] {
+        if (media) media->PrepareEngine();
+    });
 }
 
 void Vorq_Cam::setupWindow()
@@ -363,6 +376,19 @@ void Vorq_Cam::pushButton_preview_checked(bool status)
     if (status) {
         qDebug() << "start camera...\n";
         if (media) media->StartCapture();
+        if (media && !media->CaptureIsOpen() && !media->EngineProblem().empty()) {
+            // Not the camera's fault: the program's media part is missing.
+            PreviewLabel* view = ui->label_cameraview;
+            const QString reason = QStringLiteral("No preview available: the media engine could not be loaded");
+            view->setText(reason);
+            view->setAccessibleDescription(reason);
+            if (!view->styleSheet().contains(QStringLiteral("color: white")))
+                view->setStyleSheet(view->styleSheet() + QStringLiteral("color: white;"));
+            view->show();
+            const QSignalBlocker quiet(ui->pushButton_preview);
+            ui->pushButton_preview->setChecked(false);
+            return;
+        }
         if (media && !media->CaptureIsOpen() && !CameraInfo::availableCameras().isEmpty()) {
             showCameraInUse();
             // No preview runs: the switch says so, and pressing it again retries.
@@ -385,10 +411,19 @@ void Vorq_Cam::pushButton_preview_checked(bool status)
 void Vorq_Cam::on_CameraView(uint8_t* buffer, int width, int height)
 {
     if (!media || !media->CaptureIsOpen() || !buffer || width <= 0 || height <= 0) return;
-    const QImage frame(buffer, width, height, width * 3, QImage::Format_RGB888);
-    // The engine reuses its buffer for the next frame: keep our own copy.
-    lastFrame = frame.copy();
-    ui->label_cameraview->setPixmap(QPixmap::fromImage(lastFrame));
+    // The engine lets us hold its picture, so the frame is kept for snapshots
+    // and shown without a copy; the image releases it when the next one comes.
+    std::shared_ptr<const uint8_t> held = media->HoldFrameBuffer(buffer);
+    if (held) {
+        auto* keeper = new std::shared_ptr<const uint8_t>(std::move(held));
+        lastFrame = QImage(
+            keeper->get(), width, height, width * 3, QImage::Format_RGB888,
+            [](void* info) { delete static_cast<std::shared_ptr<const uint8_t>*>(info); }, keeper);
+    } else {
+        // A buffer the engine will reuse: keep our own copy.
+        lastFrame = QImage(buffer, width, height, width * 3, QImage::Format_RGB888).copy();
+    }
+    ui->label_cameraview->showFrame(lastFrame);
 }
 
 void Vorq_Cam::setMediaButtonsEnabled(bool enabled)
@@ -398,7 +433,7 @@ void Vorq_Cam::setMediaButtonsEnabled(bool enabled)
 
 void Vorq_Cam::showCameraInUse()
 {
-    QLabel* view = ui->label_cameraview;
+    PreviewLabel* view = ui->label_cameraview;
     if (ui->pushButton_preview->isChecked()) {
         view->setText(QStringLiteral("Camera in use - no preview available"));
         view->setStyleSheet(view->styleSheet() + QStringLiteral("color: white; font: 20px \"DejaVu Sans\";"));

@@ -59,6 +59,9 @@ public:
     // failed before it restarted): open it again.
     void reopenCamera();
 
+protected:
+    void paintEvent(QPaintEvent* event) override;
+
 signals:
     void checkValidCameraList(QList<CameraInfo>& listCamera);
     void signalReboot(bool);
@@ -130,4 +133,5 @@ private:
     bool captureActive = false;
     QTimer* recordTimer = nullptr;
     QTime recordStartTime;
+    bool enginePrepared = false;
 };

@@ -144,10 +144,11 @@ void Vorq_CamForm::setupUi(QMainWindow* window)
     View_label = new QWidget(View);
     View_label->setObjectName(QStringLiteral("View_label"));
     View_label->setAttribute(Qt::WA_StyledBackground, true);
-    View_label->setStyleSheet(QStringLiteral("QWidget#View_label { background-color: rgb(20, 20, 20); }"));
+    const QColor pictureBackground(20, 20, 20);
+    View_label->setStyleSheet(QStringLiteral("QWidget#View_label { background-color: %1; }").arg(pictureBackground.name()));
     auto* pictureLayout = new QGridLayout(View_label);
     pictureLayout->setContentsMargins(0, 0, 0, 0);
-    label_cameraview = new QLabel(View_label);
+    label_cameraview = new PreviewLabel(pictureBackground, View_label);
     label_cameraview->setObjectName(QStringLiteral("label_cameraview"));
     label_cameraview->setAlignment(Qt::AlignCenter);
     label_cameraview->setFocusPolicy(Qt::StrongFocus);

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "PreviewLabel.h"
+
 class QComboBox;
 class QGridLayout;
 class QGroupBox;
@@ -29,7 +31,7 @@ public:
     QLabel* label_line = nullptr;
     QWidget* View = nullptr;
     QWidget* View_label = nullptr;
-    QLabel* label_cameraview = nullptr;
+    PreviewLabel* label_cameraview = nullptr;
     QLabel* label_recordTime = nullptr;
     QGroupBox* groupBox = nullptr;
     QGroupBox* PreView = nullptr;

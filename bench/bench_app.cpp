@@ -1,25 +1,37 @@
-// The program's figures with the simulated camera:
-//   - start-up: from starting the program to its window shown with the sole
-//     camera opened (child processes, wall time);
-//   - preview at 800x600, 30 frames/s: the GUI thread's longest stall in each
-//     second, and the process CPU of the whole window against the media
-//     engine alone.
-// Usage: bench_app [seconds per preview phase, default 5]
+// The program's figures with the simulated camera, each against a baseline run
+// interleaved with it (at least three pairs, ratios pair by pair):
+//   - start-up: from starting a process to its window painted on an X display,
+//     the program (with the sole camera opened) against a Qt hello-world;
+//   - preview at 800x600, 30 frames/s: the process CPU of the whole window
+//     previewing against the media engine alone;
+//   - the GUI thread's longest stall in each second while the window previews
+//     and while it records (the probe runs in these phases only, so its own
+//     ticks do not count in the CPU figures).
+// Without DISPLAY the benchmark starts its own Xvfb.
+// Usage: bench_app [seconds per preview phase, default 5] [pairs, default 3]
+//        bench_app --profile-preview SECONDS   (only the window previewing)
 
 #include <algorithm>
-#include <chrono>
 #include <cstdio>
 #include <ctime>
 #include <functional>
+#include <memory>
 #include <vector>
 
+#include <unistd.h>
+
 #include <QApplication>
+#include <QDir>
 #include <QElapsedTimer>
+#include <QFileInfo>
 #include <QProcess>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTimer>
 
+#include "FirstPaint.h"
+#include "Interleaved.h"
+#include "UserDialogs.h"
 #include "Vorq_Cam.h"
 #include "Vorq_CamForm.h"
 #include "medialib/Vorq_Medialib.h"
@@ -74,6 +86,21 @@ private:
     std::vector<double> perSecond_;
 };
 
+// Answers the recording's file dialog and swallows its messages.
+class BenchDialogs : public UserDialogs {
+public:
+    explicit BenchDialogs(QString path) : path(std::move(path)) {}
+    QString saveFileName(QWidget*, const QString&, const QString&, const QString&) override { return path; }
+    void information(QWidget*, const QString&, const QString&) override {}
+    void warning(QWidget*, const QString& title, const QString& text) override
+    {
+        std::fprintf(stderr, "%s: %s\n", qPrintable(title), qPrintable(text));
+    }
+
+private:
+    QString path;
+};
+
 void runFor(int ms)
 {
     QEventLoop loop;
@@ -81,80 +108,154 @@ void runFor(int ms)
     loop.exec();
 }
 
-struct PhaseResult {
+struct Phase {
+    double switchOnMs = 0; // the preview switch pressed until the camera is open
     double cpuPercent = 0;
-    int frames = 0;
+    double framesPerSecond = 0;
     std::vector<double> stalls;
 };
 
-void printPhase(const char* name, const PhaseResult& r, int seconds)
+// The first second opens the camera and fills the pipeline.
+Phase measure(int seconds, int& frames, StallProbe* probe)
 {
-    std::vector<double> s = r.stalls;
-    std::sort(s.begin(), s.end());
-    const double median = s.empty() ? 0 : s[s.size() / 2];
-    const double worst = s.empty() ? 0 : s.back();
-    std::printf("%-22s frames/s %5.1f  CPU %5.1f %%  GUI longest stall per second: median %5.1f ms, worst %5.1f ms\n",
-                name, static_cast<double>(r.frames) / seconds, r.cpuPercent, median, worst);
-}
-
-PhaseResult measure(int seconds, const std::function<void()>& start, const std::function<void()>& stop, int& frames)
-{
-    StallProbe probe;
-    start();
-    runFor(1000); // the first second opens the camera and fills the pipeline
+    runFor(1000);
     frames = 0;
     const double cpu0 = processCpuSeconds();
     QElapsedTimer wall;
     wall.start();
-    probe.start();
+    if (probe) probe->start();
     runFor(seconds * 1000);
-    probe.stop();
-    PhaseResult r;
-    r.cpuPercent = (processCpuSeconds() - cpu0) / (static_cast<double>(wall.nsecsElapsed()) / 1e9) * 100.0;
-    r.frames = frames;
-    r.stalls = probe.perSecondMs();
-    stop();
+    if (probe) probe->stop();
+    const double elapsed = static_cast<double>(wall.nsecsElapsed()) / 1e9;
+    Phase r;
+    r.cpuPercent = (processCpuSeconds() - cpu0) / elapsed * 100.0;
+    r.framesPerSecond = frames / elapsed;
+    if (probe) r.stalls = probe->perSecondMs();
     return r;
 }
 
-int startupChild(int argc, char** argv)
+Phase engineAlone(int seconds)
 {
-    QApplication app(argc, argv);
+    int frames = 0;
+    Vorq_Medialib engine;
+    QObject::connect(&engine, &Vorq_Medialib::frameBuffer, [&](uint8_t*, int, int) { ++frames; });
+    engine.SetCapture("TELDORA TX42", 0);
+    engine.StartCapture();
+    const Phase r = measure(seconds, frames, nullptr);
+    engine.StopCapture();
+    return r;
+}
+
+// The window previewing; recordTo: also record into that file.
+Phase programPreviewing(int seconds, StallProbe* probe, const QString& recordTo = QString())
+{
+    int frames = 0;
     Vorq_Cam window;
     window.show();
-    // Shown means painted once: wait for the first expose to be handled.
-    QTimer::singleShot(0, [&] {
-        std::printf("shown %d\n", window.selectedIndex());
-        std::fflush(stdout);
-        app.quit();
-    });
+    QObject::connect(window.mediaEngine(), &Vorq_Medialib::frameBuffer, [&](uint8_t*, int, int) { ++frames; });
+    QElapsedTimer switchOn;
+    switchOn.start();
+    window.form()->pushButton_preview->setChecked(true);
+    const double switchOnMs = static_cast<double>(switchOn.nsecsElapsed()) / 1e6;
+    std::unique_ptr<BenchDialogs> dialogs;
+    if (!recordTo.isEmpty()) {
+        dialogs = std::make_unique<BenchDialogs>(recordTo);
+        UserDialogs::install(dialogs.get());
+        window.form()->bt_record->setChecked(true);
+        if (!window.recordingTimer()) std::fprintf(stderr, "the recording did not start\n");
+    }
+    Phase r = measure(seconds, frames, probe);
+    r.switchOnMs = switchOnMs;
+    if (dialogs) window.form()->bt_record->setChecked(false);
+    window.form()->pushButton_preview->setChecked(false);
+    UserDialogs::install(nullptr);
+    return r;
+}
+
+void printStalls(const char* name, const Phase& p)
+{
+    const bench::Spread s = bench::spreadOf(p.stalls);
+    std::printf("  %-28s frames/s %5.1f  longest stall per second: min %5.1f  median %5.1f  max %5.1f ms\n", name,
+                p.framesPerSecond, s.min, s.median, s.max);
+    std::fflush(stdout);
+}
+
+// A start-up child as the program starts: the window built, shown and painted.
+int startupChild(int argc, char** argv)
+{
+    QApplication::setAttribute(Qt::AA_EnableHighDpiScaling);
+    QApplication app(argc, argv);
+    Vorq_Cam window;
+    FirstPaint painted(&window, [&] { return window.selectedIndex(); });
+    window.show();
     return app.exec();
 }
 
-void startupFigures(const char* self)
+// Milliseconds from starting `program` to its "painted" line; -1 when it did
+// not report. opened: whether the detail was 1 (the camera opened).
+double startOnce(const QString& program, const QStringList& arguments, bool& opened)
 {
-    std::vector<double> runs;
+    QProcess child;
+    QElapsedTimer t;
+    t.start();
+    child.start(program, arguments);
+    QByteArray out;
+    while (!out.contains('\n') && child.waitForReadyRead(20000)) out += child.readAllStandardOutput();
+    const double ms = static_cast<double>(t.nsecsElapsed()) / 1e6;
+    child.waitForFinished(20000);
+    const int at = out.indexOf("painted ");
+    if (at < 0) return -1;
+    opened = out.mid(at + 8, 1) == "1";
+    return ms;
+}
+
+void startupFigures(const char* self, int pairs)
+{
+    const QString program = QString::fromLocal8Bit(self);
+    const QString hello = QFileInfo(program).dir().filePath(QStringLiteral("bench_app_hello_child"));
+    bench::Pairs figures;
     int opened = 0;
-    for (int i = 0; i < 7; ++i) {
-        QProcess child;
-        QElapsedTimer t;
-        t.start();
-        child.start(QString::fromLocal8Bit(self), {QStringLiteral("--startup-child")});
-        if (!child.waitForReadyRead(10000)) {
-            std::printf("start-up: the child did not report\n");
+    bool ignored = false;
+    // One unmeasured run each warms the file cache.
+    startOnce(hello, {}, ignored);
+    startOnce(program, {QStringLiteral("--startup-child")}, ignored);
+    for (int i = 0; i < pairs; ++i) {
+        bool helloPainted = false;
+        bool cameraOpened = false;
+        const double base = startOnce(hello, {}, helloPainted);
+        const double ms = startOnce(program, {QStringLiteral("--startup-child")}, cameraOpened);
+        if (base < 0 || ms < 0) {
+            std::printf("start-up: a child did not report\n");
             return;
         }
-        const double ms = static_cast<double>(t.nsecsElapsed()) / 1e6;
-        const QByteArray line = child.readAllStandardOutput();
-        const int at = line.indexOf("shown ");
-        if (at >= 0 && line.mid(at + 6, 1) == "1") ++opened;
-        child.waitForFinished(10000);
-        if (i > 0) runs.push_back(ms); // the first run warms the file cache
+        if (cameraOpened) ++opened;
+        figures.add(base, ms);
     }
-    std::sort(runs.begin(), runs.end());
-    std::printf("start-up to window shown with the camera opened: min %.0f ms, median %.0f ms, max %.0f ms "
-                "(%d of 7 runs opened the camera)\n",
-                runs.front(), runs[runs.size() / 2], runs.back(), opened);
+    figures.print("Start-up to the window painted", "Qt hello-world", "program, sole camera opened", "ms");
+    std::printf("  the camera was opened in %d of %zu program runs\n", opened, figures.size());
+}
+
+// An X display for the whole benchmark: the one given, or a private Xvfb.
+std::unique_ptr<QProcess> ensureDisplay()
+{
+    if (!qEnvironmentVariableIsEmpty("DISPLAY")) return {};
+    auto xvfb = std::make_unique<QProcess>();
+    int fds[2];
+    if (pipe(fds) != 0) return {};
+    xvfb->setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    xvfb->start(QStringLiteral("Xvfb"), {QStringLiteral("-displayfd"), QString::number(fds[1]), QStringLiteral("-screen"),
+                                          QStringLiteral("0"), QStringLiteral("1280x1024x24"), QStringLiteral("-nolisten"),
+                                          QStringLiteral("tcp")});
+    ::close(fds[1]);
+    char number[16] = {};
+    const ssize_t n = xvfb->waitForStarted(5000) ? ::read(fds[0], number, sizeof number - 1) : -1;
+    ::close(fds[0]);
+    if (n <= 0) {
+        std::fprintf(stderr, "no DISPLAY and Xvfb did not start\n");
+        std::exit(1);
+    }
+    qputenv("DISPLAY", QByteArray(":") + QByteArray(number).trimmed());
+    return xvfb;
 }
 
 } // namespace
@@ -164,33 +265,44 @@ int main(int argc, char** argv)
     QTemporaryDir simDir;
     if (qEnvironmentVariableIsEmpty("VORQ_SIM") && qEnvironmentVariableIsEmpty("VORQ_SIM_SOCKET"))
         qputenv("VORQ_SIM", simDir.path().toLocal8Bit());
-    if (qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
     qputenv("QT_LOGGING_RULES", "*.debug=false");
     Q_INIT_RESOURCE(ui);
     if (argc > 1 && QByteArray(argv[1]) == "--startup-child") return startupChild(argc, argv);
 
+    const std::unique_ptr<QProcess> xvfb = ensureDisplay();
+    if (argc > 2 && QByteArray(argv[1]) == "--profile-preview") {
+        // One long phase of the window previewing, to attach a profiler to.
+        QApplication app(argc, argv);
+        programPreviewing(std::max(1, atoi(argv[2])), nullptr);
+        return 0;
+    }
     const int seconds = argc > 1 ? std::max(1, atoi(argv[1])) : 5;
-    startupFigures(argv[0]);
+    const int pairs = argc > 2 ? std::max(3, atoi(argv[2])) : 3;
+    std::printf("load average before: %s; display %s\n", bench::loadAverage().c_str(), qgetenv("DISPLAY").constData());
+    startupFigures(argv[0], pairs);
 
     QApplication app(argc, argv);
-    int frames = 0;
-    {
-        Vorq_Medialib engine;
-        QObject::connect(&engine, &Vorq_Medialib::frameBuffer, [&](uint8_t*, int, int) { ++frames; });
-        engine.SetCapture("TELDORA TX42", 0);
-        const PhaseResult alone = measure(
-            seconds, [&] { engine.StartCapture(); }, [&] { engine.StopCapture(); }, frames);
-        printPhase("media engine alone", alone, seconds);
+    const QTemporaryDir recordings;
+    bench::Pairs cpu;
+    for (int i = 0; i < pairs; ++i) {
+        const Phase alone = engineAlone(seconds);
+        const Phase whole = programPreviewing(seconds, nullptr);
+        std::printf("  pair %d: engine alone %.2f %% at %.1f frames/s, program %.2f %% at %.1f frames/s "
+                    "(preview switched on in %.0f ms)\n",
+                    i + 1, alone.cpuPercent, alone.framesPerSecond, whole.cpuPercent, whole.framesPerSecond,
+                    whole.switchOnMs);
+        cpu.add(alone.cpuPercent, whole.cpuPercent);
     }
-    {
-        Vorq_Cam window;
-        window.show();
-        QObject::connect(window.mediaEngine(), &Vorq_Medialib::frameBuffer, [&](uint8_t*, int, int) { ++frames; });
-        const PhaseResult whole = measure(
-            seconds, [&] { window.form()->pushButton_preview->setChecked(true); },
-            [&] { window.form()->pushButton_preview->setChecked(false); }, frames);
-        printPhase("program previewing", whole, seconds);
+    cpu.print("Preview 800x600, process CPU", "media engine alone", "program previewing", "% of a core");
+
+    std::printf("GUI thread, %d s per phase\n", seconds);
+    StallProbe probe;
+    printStalls("program previewing", programPreviewing(seconds, &probe));
+    printStalls("program recording", programPreviewing(seconds, &probe, recordings.filePath(QStringLiteral("b.mp4"))));
+    std::printf("load average after: %s\n", bench::loadAverage().c_str());
+    if (xvfb) {
+        xvfb->terminate();
+        xvfb->waitForFinished(5000);
     }
     return 0;
 }

@@ -1,6 +1,10 @@
 // Transfers per second of the built-in simulated camera at the UVC device
-// level: SET_CUR of the upgrade unit's 3085-byte data control, with the state
-// shared across processes (lock file + mapped state file), trace off and on.
+// level: data packets of a file transfer that the upgrade unit has armed
+// (SET_CUR of its 3085-byte data control), with the state shared across
+// processes (lock file + mapped state file). Trace off (baseline) and on are
+// run in turn, at least three pairs.
+//
+//   bench_sim_transfer [transfers per run, default 20000] [pairs, default 3]
 
 #include <ftw.h>
 #include <unistd.h>
@@ -11,6 +15,8 @@
 #include <string>
 #include <vector>
 
+#include "ArmedTransfer.h"
+#include "Interleaved.h"
 #include "sim/SimBackend.h"
 
 using namespace vorq::platform;
@@ -18,41 +24,36 @@ using namespace vorq::platform;
 namespace {
 
 constexpr uint8_t kUpgradeUnit = 6;
-constexpr uint8_t kDataSelector = 6;
 constexpr uint16_t kPacketSize = 3085;
 
 // Returns transfers per second, or a negative value when a transfer failed.
-double measure(const std::string& stateDir, int transfers)
+double measure(const std::string& stateDir, uint32_t transfers)
 {
     DeviceList cameras = enumerateSimCameras(stateDir);
     if (cameras.empty()) return -1;
     UvcDevice& camera = *cameras[0];
-    std::vector<uint8_t> packet(kPacketSize);
-    for (size_t i = 0; i < packet.size(); ++i) packet[i] = static_cast<uint8_t>(i);
-    packet[0] = 1; // a data packet
-
+    bench::ArmedTransfer transfer(
+        [&](uint8_t selector, uint8_t* data, uint32_t size) {
+            return camera.xuQuery(kUpgradeUnit, selector, UVC_SET_CUR, data, static_cast<uint16_t>(size)) == 0;
+        },
+        [&](uint8_t selector, uint8_t* data, uint32_t size) {
+            return camera.xuQuery(kUpgradeUnit, selector, UVC_GET_CUR, data, static_cast<uint16_t>(size)) == 0;
+        },
+        kPacketSize);
     const auto start = std::chrono::steady_clock::now();
-    for (int i = 0; i < transfers; ++i)
-        if (camera.xuQuery(kUpgradeUnit, kDataSelector, UVC_SET_CUR, packet.data(), kPacketSize) != 0) return -1;
+    const bool ok = transfer.run(transfers);
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    return transfers / seconds;
-}
-
-void report(const char* label, double rate)
-{
-    if (rate < 0)
-        std::printf("%-10s transfer failed\n", label);
-    else
-        std::printf("%-10s %10.0f transfers/s  (%.2f us each)\n", label, rate, 1e6 / rate);
+    return ok ? transfers / seconds : -1;
 }
 
 } // namespace
 
 int main(int argc, char** argv)
 {
-    const int transfers = argc > 1 ? std::atoi(argv[1]) : 100000;
+    const int transfers = argc > 1 ? std::atoi(argv[1]) : 20000;
+    const int pairs = argc > 2 ? std::max(3, std::atoi(argv[2])) : 3;
     if (transfers <= 0) {
-        std::fprintf(stderr, "usage: bench_sim_transfer [transfers]\n");
+        std::fprintf(stderr, "usage: bench_sim_transfer [transfers] [pairs]\n");
         return 2;
     }
     char pattern[] = "/tmp/vorq-sim-bench-XXXXXX";
@@ -61,18 +62,31 @@ int main(int argc, char** argv)
         return 1;
     }
     const std::string dir = pattern;
-
-    std::printf("SET_CUR unit %u selector %u, %u bytes, %d transfers\n", kUpgradeUnit, kDataSelector, kPacketSize,
-                transfers);
-    unsetenv("VORQ_SIM_TRACE");
-    const double plain = measure(dir, transfers);
-    report("trace off", plain);
     const std::string trace = dir + "/trace.jsonl";
-    setenv("VORQ_SIM_TRACE", trace.c_str(), 1);
-    const double traced = measure(dir, transfers);
-    report("trace on", traced);
+
+    std::printf("load average before: %s\n", bench::loadAverage().c_str());
+    std::printf("armed file transfer, SET_CUR unit %u data control, %u bytes, %d transfers per run\n", kUpgradeUnit,
+                kPacketSize, transfers);
+    bench::Pairs rates;
+    bool failed = false;
+    for (int i = 0; i < pairs && !failed; ++i) {
+        unsetenv("VORQ_SIM_TRACE");
+        const double plain = measure(dir, static_cast<uint32_t>(transfers));
+        setenv("VORQ_SIM_TRACE", trace.c_str(), 1);
+        const double traced = measure(dir, static_cast<uint32_t>(transfers));
+        ::remove(trace.c_str());
+        if (plain < 0 || traced < 0) {
+            std::printf("a transfer failed or the camera reported an error\n");
+            failed = true;
+            break;
+        }
+        // Time per transfer, so the ratio is the trace's cost.
+        rates.add(1e6 / plain, 1e6 / traced);
+    }
+    if (!failed) rates.print("Time per transfer", "trace off", "trace on", "us");
+    std::printf("load average after: %s\n", bench::loadAverage().c_str());
 
     nftw(dir.c_str(), [](const char* p, const struct stat*, int, struct FTW*) { return ::remove(p); }, 16,
          FTW_DEPTH | FTW_PHYS);
-    return plain < 0 || traced < 0 ? 1 : 0;
+    return failed ? 1 : 0;
 }

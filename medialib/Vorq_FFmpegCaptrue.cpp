@@ -268,6 +268,11 @@ void Vorq_FFmpegCaptrue::StopCapture()
     CloseInputs();
 }
 
+std::shared_ptr<const uint8_t> Vorq_FFmpegCaptrue::HoldFrameBuffer(const uint8_t* buffer) const
+{
+    return preview ? preview->holdPicture(buffer) : nullptr;
+}
+
 std::shared_ptr<AVPacket> Vorq_FFmpegCaptrue::ReadVideoPacketFromSource(int& error)
 {
     auto packet = makeSharedPacket();

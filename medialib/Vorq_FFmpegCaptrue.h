@@ -48,6 +48,8 @@ public:
     // Ends a running recording first.
     void StopCapture();
     bool CaptureIsOpen() const { return captureOpen; }
+    // See Vorq_Medialib::HoldFrameBuffer.
+    std::shared_ptr<const uint8_t> HoldFrameBuffer(const uint8_t* buffer) const;
 
     int StartRecord();
     void StopRecord();

@@ -2,6 +2,9 @@
 
 #include <QMetaObject>
 
+#include <system_error>
+#include <utility>
+
 extern "C" {
 #include <libavutil/imgutils.h>
 }
@@ -15,7 +18,16 @@ Vorq_FFmpegImage::Vorq_FFmpegImage(AVCodecContext* decoder) : QObject(nullptr), 
     InitPreview();
 }
 
-Vorq_FFmpegImage::~Vorq_FFmpegImage() = default;
+Vorq_FFmpegImage::~Vorq_FFmpegImage()
+{
+    {
+        std::lock_guard<std::mutex> lock(mailboxMutex);
+        stopping = true;
+    }
+    mailboxChanged.notify_all();
+    // Joined before QObject's destructor drops the announcements still posted.
+    if (converter.joinable()) converter.join();
+}
 
 void Vorq_FFmpegImage::InitPreview()
 {
@@ -37,14 +49,15 @@ void Vorq_FFmpegImage::InitPreview()
         logError("Preview size %dx%d unusable\n", decoder->width, decoder->height);
         return;
     }
-    rgbFrame.reset(av_frame_alloc());
-    rgbBuffer.reset(static_cast<uint8_t*>(av_malloc(static_cast<size_t>(size))));
-    if (!rgbFrame || !rgbBuffer) {
-        rgbBuffer.reset();
+    pool = PicturePool::create(static_cast<size_t>(size));
+    scaler = std::make_unique<FrameScaler>(decoder->width, decoder->height, AV_PIX_FMT_RGB24, SWS_BICUBIC);
+    try {
+        converter = std::thread(&Vorq_FFmpegImage::convertLoop, this);
+    } catch (const std::system_error& e) {
+        logError("[thread error: %d]: Preview conversion not started\n", e.code().value());
+        pool.reset();
         return;
     }
-    av_image_fill_arrays(rgbFrame->data, rgbFrame->linesize, rgbBuffer.get(), AV_PIX_FMT_RGB24, decoder->width,
-                         decoder->height, 1);
     pictureWidth = decoder->width;
     pictureHeight = decoder->height;
     logInfo("Preview init ok\n");
@@ -52,34 +65,75 @@ void Vorq_FFmpegImage::InitPreview()
 
 void Vorq_FFmpegImage::offerFrame(const std::shared_ptr<AVFrame>& frame)
 {
-    std::lock_guard<std::mutex> lock(pendingMutex);
-    pending = frame;
-    if (wakePosted) return;
-    wakePosted = true;
-    // Posted to this object: deleting the converter discards a wake not yet run.
-    QMetaObject::invokeMethod(this, [this] { convertPending(); }, Qt::QueuedConnection);
-}
-
-void Vorq_FFmpegImage::convertPending()
-{
-    std::shared_ptr<AVFrame> frame;
+    if (!frame) return;
     {
-        std::lock_guard<std::mutex> lock(pendingMutex);
-        frame.swap(pending);
-        wakePosted = false;
+        std::lock_guard<std::mutex> lock(mailboxMutex);
+        if (!converter.joinable() || stopping) return;
+        pending = frame;
     }
-    if (frame) AVFram2QImage(std::move(frame));
+    mailboxChanged.notify_one();
 }
 
 void Vorq_FFmpegImage::AVFram2QImage(std::shared_ptr<AVFrame> frame)
 {
-    if (!frame || !rgbBuffer || frame->width <= 0 || frame->height <= 0 || frame->format < 0) return;
+    offerFrame(frame);
+}
+
+std::shared_ptr<uint8_t> Vorq_FFmpegImage::convert(const AVFrame& frame)
+{
+    std::shared_ptr<uint8_t> picture = pool->take();
+    if (!picture) return {};
+    uint8_t* planes[4] = {};
+    int strides[4] = {};
+    if (av_image_fill_arrays(planes, strides, picture.get(), AV_PIX_FMT_RGB24, pictureWidth, pictureHeight, 1) < 0)
+        return {};
     // The scaler follows the frame, so a frame of another size or format than
     // the stream announced is scaled into the picture instead of overrunning it.
-    scaler.reset(sws_getCachedContext(scaler.release(), frame->width, frame->height,
-                                      static_cast<AVPixelFormat>(frame->format), pictureWidth, pictureHeight,
-                                      AV_PIX_FMT_RGB24, SWS_BICUBIC, nullptr, nullptr, nullptr));
-    if (!scaler) return;
-    sws_scale(scaler.get(), frame->data, frame->linesize, 0, frame->height, rgbFrame->data, rgbFrame->linesize);
-    emit frameBuffer(rgbBuffer.get(), pictureWidth, pictureHeight);
+    if (!scaler->scale(frame, planes, strides)) return {};
+    return picture;
+}
+
+void Vorq_FFmpegImage::convertLoop()
+{
+    std::unique_lock<std::mutex> lock(mailboxMutex);
+    for (;;) {
+        mailboxChanged.wait(lock, [this] { return pending || stopping; });
+        if (stopping) return;
+        std::shared_ptr<AVFrame> frame = std::move(pending);
+        pending.reset();
+        lock.unlock();
+        std::shared_ptr<uint8_t> picture = convert(*frame);
+        frame.reset();
+        lock.lock();
+        if (!picture) continue;
+        // An unannounced older picture goes back to the pool.
+        ready = std::move(picture);
+        if (announcePosted) continue;
+        announcePosted = true;
+        // Posted to this object: deleting the converter discards it.
+        QMetaObject::invokeMethod(this, [this] { announceReady(); }, Qt::QueuedConnection);
+    }
+}
+
+void Vorq_FFmpegImage::announceReady()
+{
+    std::shared_ptr<uint8_t> picture;
+    {
+        std::lock_guard<std::mutex> lock(mailboxMutex);
+        picture = std::move(ready);
+        ready.reset();
+        announcePosted = false;
+    }
+    if (!picture) return;
+    // Restored afterwards: a receiver that runs a nested event loop may see
+    // the next picture announced inside its own emission.
+    std::shared_ptr<uint8_t> outer = std::exchange(announcing, picture);
+    emit frameBuffer(picture.get(), pictureWidth, pictureHeight);
+    announcing = std::move(outer);
+}
+
+std::shared_ptr<const uint8_t> Vorq_FFmpegImage::holdPicture(const uint8_t* buffer) const
+{
+    if (!buffer || announcing.get() != buffer) return {};
+    return announcing;
 }

@@ -239,21 +239,10 @@ void Vorq_FFmpegVideo::keepUp(int64_t encodeUs)
 void Vorq_FFmpegVideo::encodeFrame(const AVFrame& frame)
 {
     if (frame.width <= 0 || frame.height <= 0 || frame.format < 0) return;
-    scaler.reset(sws_getCachedContext(scaler.release(), frame.width, frame.height,
-                                      static_cast<AVPixelFormat>(frame.format), encoder->width, encoder->height,
-                                      encoder->pix_fmt, SWS_BICUBIC, nullptr, nullptr, nullptr));
-    if (!scaler) return;
-    if (scaler.get() != configuredScaler) {
-        // JPEG pictures are full range; the encoder takes the limited range.
-        const bool fullRange = frame.color_range == AVCOL_RANGE_JPEG || frame.format == AV_PIX_FMT_YUVJ420P ||
-                               frame.format == AV_PIX_FMT_YUVJ422P || frame.format == AV_PIX_FMT_YUVJ444P;
-        const int* bt601 = sws_getCoefficients(SWS_CS_ITU601);
-        sws_setColorspaceDetails(scaler.get(), bt601, fullRange ? 1 : 0, bt601, 0, 0, 1 << 16, 1 << 16);
-        configuredScaler = scaler.get();
-    }
+    if (!scaler) scaler = std::make_unique<FrameScaler>(encoder->width, encoder->height, encoder->pix_fmt, SWS_BICUBIC);
     // The encoder may still reference the previous picture.
     if (av_frame_make_writable(destFrame.get()) < 0) return;
-    sws_scale(scaler.get(), frame.data, frame.linesize, 0, frame.height, destFrame->data, destFrame->linesize);
+    if (!scaler->scale(frame, destFrame->data, destFrame->linesize)) return;
 
     // Capture time relative to the start of the recording; strictly
     // increasing, as the container requires.

@@ -11,6 +11,7 @@
 #include <string>
 
 #include "FFmpegPtr.h"
+#include "FrameScaler.h"
 #include "H264Encoder.h"
 #include "RecordingWriter.h"
 
@@ -62,7 +63,7 @@ private:
     AVFormatContext* input;
     AVFormatContext* output;
     vorq::media::CodecContextPtr encoder;
-    vorq::media::SwsContextPtr scaler;
+    std::unique_ptr<vorq::media::FrameScaler> scaler;
     vorq::media::FramePtr destFrame;
     vorq::media::PacketPtr packet;
     AVStream* outStream = nullptr;
@@ -71,7 +72,6 @@ private:
     int64_t timeOrigin = 0;
     int64_t lastPts = -1;
     int64_t lastKeyPts = -1;
-    const SwsContext* configuredScaler = nullptr;
     bool ready = false;
     std::atomic<int64_t> written{0};
 

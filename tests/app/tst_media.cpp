@@ -113,14 +113,23 @@ private slots:
     void previewShowsFramesAndStops()
     {
         auto w = makeWindow();
-        QLabel* view = w->form()->label_cameraview;
+        PreviewLabel* view = w->form()->label_cameraview;
         w->form()->pushButton_preview->setChecked(true);
         QVERIFY(w->mediaEngine()->CaptureIsOpen());
         QVERIFY(mediaButtonsEnabled(*w));
-        QTRY_VERIFY_WITH_TIMEOUT(!view->pixmap(Qt::ReturnByValue).isNull(), kFrameTimeoutMs);
-        QCOMPARE(view->pixmap(Qt::ReturnByValue).size(), QSize(800, 600)); // shown as delivered, not scaled
+        QTRY_VERIFY_WITH_TIMEOUT(!view->frame().isNull(), kFrameTimeoutMs);
+        QCOMPARE(view->frame().size(), QSize(800, 600)); // shown as delivered, not scaled
         QCOMPARE(w->lastPreviewFrame().size(), QSize(800, 600));
         QVERIFY(!view->isHidden());
+
+        // The kept frame is the engine's picture, held rather than copied: it
+        // must not change while later frames arrive.
+        const QImage kept = w->lastPreviewFrame();
+        const QImage expected = kept.copy();
+        const qint64 keptKey = kept.cacheKey();
+        QTRY_VERIFY_WITH_TIMEOUT(w->lastPreviewFrame().cacheKey() != keptKey, kFrameTimeoutMs);
+        QTest::qWait(300);
+        QVERIFY(kept == expected);
 
         w->form()->pushButton_preview->setChecked(false);
         QVERIFY(!w->mediaEngine()->CaptureIsOpen());
@@ -345,8 +354,7 @@ private slots:
         choose(*w, 1);
         w->form()->bt_record->setChecked(false);
         w->form()->pushButton_preview->setChecked(true);
-        QTRY_VERIFY_WITH_TIMEOUT(!w->form()->label_cameraview->pixmap(Qt::ReturnByValue).isNull(),
-                                 kFrameTimeoutMs);
+        QTRY_VERIFY_WITH_TIMEOUT(!w->form()->label_cameraview->frame().isNull(), kFrameTimeoutMs);
         const QString unplugged = dir.filePath(QStringLiteral("unplugged.mp4"));
         dialogs->fileAnswers = QStringList{unplugged};
         QTest::mouseClick(w->form()->bt_record, Qt::LeftButton);

@@ -137,6 +137,16 @@ class Session:
         first = self.wait_until("a picture in the preview", lambda: self.picture_pixels(area))
         self.wait_until("a further frame", lambda: self.picture_pixels(area) not in (None, first))
 
+    def preview_without_engine_says_why(self):
+        # Run on a tree whose media engine was taken away.
+        preview = self.widget("Preview")
+        act(preview, "Toggle", "Press")
+        picture = self.widget("Camera picture")
+        self.wait_until("the reason in the picture",
+                        lambda: "media engine could not be loaded" in (picture.description or ""))
+        assert not has_state(preview, pyatspi.STATE_CHECKED), "the preview switch stays off"
+        assert not has_state(self.widget("Take snapshot"), pyatspi.STATE_SENSITIVE)
+
     def picture_pixels(self, area):
         x, y, width, height = area
         if len(self.screen.colours(x, y, width, height)) < 50:
@@ -323,7 +333,7 @@ STEPS = [
 ]
 # Steps run only when asked for by name, in this order.
 ALL_STEPS = STEPS[:STEPS.index(Session.properties_dialog_reaches_the_camera) + 1] + [
-    Session.unplug_while_previewing_and_replug] + STEPS[STEPS.index(Session.properties_dialog_reaches_the_camera) + 1:]
+    Session.unplug_while_previewing_and_replug, Session.preview_without_engine_says_why] + STEPS[STEPS.index(Session.properties_dialog_reaches_the_camera) + 1:]
 
 
 def save_evidence(session, out):

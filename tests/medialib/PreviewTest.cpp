@@ -199,3 +199,27 @@ TEST_F(MediaPreviewTest, SlowReceiverGetsTheNewestPictureNotABacklog)
     // own delay.
     for (size_t i = ages.size() / 2; i < ages.size(); ++i) EXPECT_LT(ages[i], 0.4) << "picture " << i;
 }
+
+TEST_F(MediaPreviewTest, HeldPictureStaysAsItWasWhileLaterOnesArrive)
+{
+    open(movingPatternGraph(), "320x240");
+    std::shared_ptr<const uint8_t> held;
+    std::vector<uint8_t> atEmission;
+    bool foreignHeld = false;
+    log.inspect = [&](const uint8_t* buffer, int w, int h) {
+        uint8_t other = 0;
+        if (engine->HoldFrameBuffer(&other)) foreignHeld = true;
+        if (held) return;
+        held = engine->HoldFrameBuffer(buffer);
+        atEmission.assign(buffer, buffer + static_cast<size_t>(w) * h * 3);
+    };
+    engine->StartCapture();
+    ASSERT_TRUE(waitFor([&] { return log.count >= 8; }, 10000));
+    ASSERT_TRUE(held);
+    EXPECT_FALSE(foreignHeld);
+    EXPECT_FALSE(engine->HoldFrameBuffer(held.get())); // outside an emission
+    EXPECT_EQ(std::memcmp(held.get(), atEmission.data(), atEmission.size()), 0);
+    // The picture outlives the capture that made it.
+    engine->StopCapture();
+    EXPECT_EQ(std::memcmp(held.get(), atEmission.data(), atEmission.size()), 0);
+}

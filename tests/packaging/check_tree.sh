@@ -10,14 +10,14 @@ check() { # description, command...
 }
 
 check_tree() {
-  local root=$1 private=$1/$2 work=$3
+  local root=$1 private=$1/$2 privdir=$2 work=$3
   local app=com.teldora.VisionDesk
 
   local f
   for f in bin/TELDORA_Vision_Desk_V1.0.0.5 bin/teldora-vision-desk bin/vorq-camctl bin/camfw_flash; do
     check "$f is a program" test -x "$root/$f"
   done
-  for f in libvorq_platform.so libvorq_medialib.so libcamfw_flash.so libCamPropSheet.so; do
+  for f in libvorq_platform.so libvorq_medialib.so libvorq_mediaengine.so libcamfw_flash.so libCamPropSheet.so; do
     check "$f in the private library folder" test -f "$private/$f"
   done
   for f in applications/$app.desktop metainfo/$app.metainfo.xml icons/hicolor/scalable/apps/$app.svg \
@@ -63,5 +63,8 @@ check_tree() {
   rc=$?
   check "the program starts and runs (status $rc)" test "$rc" = 124
   check "the program opens the simulated camera" grep -q 'open camera name: TELDORA TX42' "$work/program.log"
+  # The window loads the media engine once it is painted.
+  check "the program loads its media engine from the tree" \
+    grep -q "media engine loaded: $root/.*$privdir/libvorq_mediaengine.so" "$work/program.log"
   if [ "$failures" -gt 0 ]; then echo "--- program log"; tail -n 20 "$work/program.log"; fi
 }

@@ -27,5 +27,20 @@ done
 check "the window test passes on the installed program" \
   "$here/../e2e/run-program-test" "$prefix/bin/TELDORA_Vision_Desk_V1.0.0.5" "$build/tests/packaging/e2e-output" "$kind"
 
+# Without its media engine the program still starts and runs, and says why
+# it cannot preview.
+mv "$prefix/$private/libvorq_mediaengine.so" "$work/"
+(cd "$work" && QT_QPA_PLATFORM=offscreen ASAN_OPTIONS=detect_leaks=0 timeout 8 \
+   env -u LD_LIBRARY_PATH HOME="$work/home" XDG_CONFIG_HOME="$work/home/.config" VORQ_SIM="$work/sim" \
+   "$prefix/bin/teldora-vision-desk") >"$work/no-engine.log" 2>&1
+rc=$?
+check "without the media engine the program runs (status $rc)" test "$rc" = 124
+check "without the media engine the program says so" \
+  grep -q 'media engine not loaded: .*libvorq_mediaengine.so' "$work/no-engine.log"
+check "without the media engine the window tells why there is no preview" \
+  env VORQ_E2E_STEPS=sole_camera_is_opened,preview_without_engine_says_why \
+  "$here/../e2e/run-program-test" "$prefix/bin/TELDORA_Vision_Desk_V1.0.0.5" "$build/tests/packaging/e2e-no-engine" "$kind"
+mv "$work/libvorq_mediaengine.so" "$prefix/$private/"
+
 echo "$failures failed"
 [ "$failures" = 0 ]

@@ -2,17 +2,21 @@
 
 #include <QObject>
 
+#include <array>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
+#include <thread>
 
 #define VORQ_MEDIALIB_API __attribute__((visibility("default")))
 
-class Vorq_FFmpegCaptrue;
+class MediaEngine;
 
 // The media engine as the program sees it: choose a camera and a microphone,
 // start and stop the live capture (preview frames through frameBuffer) and an
 // MP4 recording. Every method is called from the thread that owns the object.
+// The engine and FFmpeg are loaded when a capture first starts.
 class VORQ_MEDIALIB_API Vorq_Medialib : public QObject {
     Q_OBJECT
 
@@ -21,6 +25,9 @@ public:
     ~Vorq_Medialib() override;
 
     void InitCapture();
+    // Starts loading the engine and FFmpeg on a worker thread, so a later
+    // StartCapture need not wait for them. Returns at once.
+    void PrepareEngine();
 
     void SetCapture(std::string name, int number);
     void SetCaptureMicrophone(std::string name, int number);
@@ -37,11 +44,19 @@ public:
     // Ends a running recording first, so its file is finalised.
     void StopCapture();
     bool CaptureIsOpen();
+    // Why a capture could not start because the engine's plug-in did not
+    // load (missing, or FFmpeg's libraries missing); empty otherwise.
+    std::string EngineProblem() const;
 
     // 1 when the recording runs; 0 when not capturing, already recording, or
     // the recording could not be started.
     int StartRecord();
     void StopRecord();
+
+    // From a frameBuffer receiver, during the emission: keeps the picture it
+    // was given valid for as long as the returned pointer lives, so it can be
+    // kept without a copy. Empty for any other buffer or outside an emission.
+    std::shared_ptr<const uint8_t> HoldFrameBuffer(const uint8_t* buffer) const;
 
 signals:
     // One preview picture: packed RGB24, rows of width * 3 bytes, top to
@@ -54,5 +69,24 @@ signals:
     void recordingFailed(int errnum);
 
 private:
-    std::unique_ptr<Vorq_FFmpegCaptrue> capture;
+    enum Setting {
+        CameraSetting,
+        MicrophoneSetting,
+        InputFormatSetting,
+        VideoSizeSetting,
+        FrameRateSetting,
+        BufferSetting,
+        OutputFormatSetting,
+        RecordFileSetting,
+        SettingCount
+    };
+    // The engine, loaded with FFmpeg on first use; null when it cannot be.
+    MediaEngine* engine();
+    // Applied now, or kept for the engine until it exists.
+    void setting(Setting which, std::function<void(MediaEngine&)> apply);
+
+    std::unique_ptr<MediaEngine> capture;
+    bool engineUnavailable = false;
+    std::thread engineLoader;
+    std::array<std::function<void(MediaEngine&)>, SettingCount> pendingSettings;
 };
