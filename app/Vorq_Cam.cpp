@@ -1,5 +1,8 @@
 #include "Vorq_Cam.h"
 
+#include <algorithm>
+#include <cmath>
+
 #include <QButtonGroup>
 #include <QComboBox>
 #include <QDateTime>
@@ -17,11 +20,13 @@
 #include <QStyledItemDelegate>
 #include <QTimer>
 
+#include "CaptureModeBox.h"
 #include "EndpointLevels.h"
 #include "MediaFileName.h"
 #include "ProgramFolders.h"
 #include "UserDialogs.h"
 #include "VolumePopup.h"
+#include "device/OfferedModes.h"
 #include "Vorq_CamForm.h"
 #include "Vorq_SettingVideo.h"
 #include "Vorq_settingAI.h"
@@ -148,7 +153,7 @@ void Vorq_Cam::arrangeTabOrder()
         for (QWidget* w = nextInFocusChain(); w != this; w = w->nextInFocusChain())
             if (pageWidget->isAncestorOf(w) && (w->focusPolicy() & Qt::TabFocus) && !w->focusProxy()) order << w;
     }
-    order << ui->pushButton_preview << ui->bt_volume << speaker->slider() << ui->bt_microphone
+    order << ui->pushButton_preview << ui->comboBox_mode << ui->bt_volume << speaker->slider() << ui->bt_microphone
           << microphone->slider() << ui->bt_shot << ui->bt_record << ui->comboBox << ui->label_cameraview;
     for (int i = 1; i < order.size(); ++i) setTabOrder(order.at(i - 1), order.at(i));
 }
@@ -158,6 +163,7 @@ void Vorq_Cam::wireSignals()
     connect(settingGroup, &QButtonGroup::idClicked, this, &Vorq_Cam::on_ChangeSettingUI);
     connect(ui->pushButton_preview, &QPushButton::toggled, this, &Vorq_Cam::pushButton_preview_checked);
     connect(ui->comboBox, QOverload<int>::of(&QComboBox::activated), this, &Vorq_Cam::comboBox_activated);
+    connect(ui->comboBox_mode, &CaptureModeBox::modeChosen, this, &Vorq_Cam::captureModeChosen);
     scanTimer = new QTimer(this);
     connect(scanTimer, &QTimer::timeout, this, &Vorq_Cam::checkValidCamerasList);
     scanTimer->start(kScanIntervalMs);
@@ -344,12 +350,55 @@ void Vorq_Cam::openCamera(int key)
     videoPage->setCameraInfo(currentCamera);
     videoPage->captureState(true);
     videoPage->bindCamera();
+    loadCaptureModes();
     audioPage->readAudioStates();
     ui->pushButton_preview->show();
     ui->label_PreView->show();
     ui->pushButton_preview->setChecked(false);
     showSelectedRow();
     emit signalReboot(true);
+}
+
+void Vorq_Cam::loadCaptureModes()
+{
+    const QString kept = videoPage->keptSettings().keptText(QStringLiteral("CaptureMode"));
+    ui->comboBox_mode->setModes(OfferedModes::of(currentCamera.deviceName()), kept);
+    ui->comboBox_mode->setEnabled(!recordTimer);
+    applyCaptureMode();
+}
+
+void Vorq_Cam::applyCaptureMode()
+{
+    if (!media) return;
+    CaptureModeBox::Mode mode;
+    if (!ui->comboBox_mode->currentMode(mode)) {
+        // The camera did not tell: ask for the usual mode and let the
+        // platform layer pick the nearest.
+        mode = CaptureModeBox::Mode{QStringLiteral("mjpeg"), 800, 600, 30};
+    }
+    media->SetInputFormat(mode.format.toStdString());
+    media->SetVideoSize(QStringLiteral("%1x%2").arg(mode.width).arg(mode.height).toStdString());
+    media->SetFramrate(std::max(1, static_cast<int>(std::lround(mode.frameRate))));
+}
+
+void Vorq_Cam::captureModeChosen()
+{
+    CaptureModeBox::Mode mode;
+    if (!ui->comboBox_mode->currentMode(mode) || recordTimer) return;
+    KeptCameraSettings kept = videoPage->keptSettings();
+    kept.keepText(QStringLiteral("CaptureMode"), CaptureModeBox::keyOf(mode));
+    applyCaptureMode();
+    if (!media || !ui->pushButton_preview->isChecked()) return;
+    qDebug().noquote() << "capture mode " + CaptureModeBox::keyOf(mode) + ": restarting the capture";
+    media->StopCapture();
+    media->StartCapture();
+    if (!media->CaptureIsOpen()) {
+        // As when the switch is turned on: say why, and leave it off.
+        showCameraInUse();
+        const QSignalBlocker quiet(ui->pushButton_preview);
+        ui->pushButton_preview->setChecked(false);
+        setMediaButtonsEnabled(false);
+    }
 }
 
 // --- live preview ---------------------------------------------------------------------
@@ -476,6 +525,8 @@ void Vorq_Cam::bt_record_Clicked(bool state)
                                            QStringLiteral("Video recording could not be started"));
             return;
         }
+        // A new mode would restart the capture under the recording.
+        ui->comboBox_mode->setEnabled(false);
         recordTimer = new QTimer;
         recordStartTime = QTime::currentTime();
         connect(recordTimer, &QTimer::timeout, this, &Vorq_Cam::updateRecordTime);
@@ -485,6 +536,7 @@ void Vorq_Cam::bt_record_Clicked(bool state)
     if (recordFilePath.isNull()) return;
     qDebug() << "stop recoder...";
     media->StopRecord();
+    ui->comboBox_mode->setEnabled(true);
     if (recordTimer) {
         recordTimer->stop();
         delete recordTimer;
@@ -503,6 +555,7 @@ void Vorq_Cam::endRecording()
     }
     delete recordTimer;
     recordTimer = nullptr;
+    ui->comboBox_mode->setEnabled(true);
     showRecordTime(QString());
 }
 

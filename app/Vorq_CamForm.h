@@ -1,5 +1,6 @@
 #pragma once
 
+class CaptureModeBox;
 class QComboBox;
 class QGridLayout;
 class QGroupBox;
@@ -35,6 +36,7 @@ public:
     QGroupBox* PreView = nullptr;
     QPushButton* pushButton_preview = nullptr;
     QLabel* label_PreView = nullptr;
+    CaptureModeBox* comboBox_mode = nullptr;
     QGroupBox* mediaCtrl = nullptr;
     QPushButton* bt_volume = nullptr;
     QPushButton* bt_microphone = nullptr;
