@@ -256,7 +256,8 @@ void Vorq_CamForm::setupUi(QMainWindow* window)
     describe(bt_upgrade, QStringLiteral("Firmware upgrade"));
     describe(pushButton_preview, QStringLiteral("Preview"));
     pushButton_preview->setToolTip(QStringLiteral("Turn the live preview on or off"));
-    describe(comboBox_mode, QStringLiteral("Capture mode"), QStringLiteral("Frame size and rate of the preview and recordings"));
+    AccessibleState::nameComboBox(comboBox_mode, "Capture mode");
+    comboBox_mode->setAccessibleDescription(QStringLiteral("Frame size and rate of the preview and recordings"));
     comboBox_mode->setToolTip(QStringLiteral("Frame size and rate of the preview and recordings"));
     describe(label_cameraview, QStringLiteral("Camera picture"));
     AccessibleState::nameLabel(label_recordTime, "Recording time");
