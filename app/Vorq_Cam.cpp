@@ -27,6 +27,7 @@
 #include "UserDialogs.h"
 #include "VolumePopup.h"
 #include "device/OfferedModes.h"
+#include "PtzPresetRow.h"
 #include "Vorq_CamForm.h"
 #include "Vorq_SettingVideo.h"
 #include "Vorq_settingAI.h"
@@ -115,6 +116,8 @@ void Vorq_Cam::setupWindow()
 
     videoPage = new Vorq_SettingVideo(this);
     videoPage->connectControls(currentCamera);
+    videoPage->presetRow()->setFrameSource([this] { return lastFrame; });
+    videoPage->presetRow()->installShortcuts(this);
     audioPage = new Vorq_settingAudio(this);
     aiPage = new Vorq_settingAI(this);
     ui->settingWidget->addWidget(videoPage);
