@@ -19,10 +19,11 @@ PtzPresetRow::PtzPresetRow(QWidget* parent) : QWidget(parent)
 {
     setObjectName(QStringLiteral("ptzPresets"));
     auto* layout = new QHBoxLayout(this);
-    layout->setContentsMargins(10, 4, 10, 4);
+    layout->setContentsMargins(8, 4, 8, 4);
     layout->setSpacing(4);
     auto* caption = new QLabel(QStringLiteral("Presets"), this);
     caption->setObjectName(QStringLiteral("label_Presets"));
+    caption->setMinimumWidth(caption->sizeHint().width());
     layout->addWidget(caption);
     longPress_ = new QTimer(this);
     longPress_->setSingleShot(true);
@@ -31,8 +32,8 @@ PtzPresetRow::PtzPresetRow(QWidget* parent) : QWidget(parent)
     for (int slot = 1; slot <= PtzPresets::kSlots; ++slot) {
         auto* button = new QPushButton(QString::number(slot), this);
         button->setObjectName(QStringLiteral("pushButton_preset%1").arg(slot));
-        button->setFixedSize(48, 30);
-        button->setIconSize(QSize(44, 26));
+        button->setFixedSize(40, 30);
+        button->setIconSize(QSize(36, 26));
         button->setFocusPolicy(Qt::TabFocus);
         button->setAccessibleName(QStringLiteral("Preset %1").arg(slot));
         button->setAccessibleDescription(
