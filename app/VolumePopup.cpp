@@ -6,11 +6,13 @@
 #include <QEvent>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QSlider>
 #include <QTimer>
 
 #include "LevelWorker.h"
+#include "platform/PeakMeter.h"
 
 namespace {
 
@@ -78,13 +80,48 @@ VolumePopup::VolumePopup(QWidget* window, QPushButton* button, Config config)
         // A wheel turn over the slider ends like a drag.
         if (!slider_->hasFocus()) armHideTimer(kReleaseHideMs);
     });
+    if (!config_.meterSource.isEmpty()) {
+        meter_ = new QProgressBar(window);
+        meter_->setOrientation(Qt::Vertical);
+        meter_->setRange(0, 100);
+        meter_->setValue(0);
+        meter_->setTextVisible(false);
+        const QRect s = config_.sliderGeometry;
+        meter_->setGeometry(s.right() + 2, s.top() + 6, 8, s.height() - 12);
+        meter_->setAccessibleName(QStringLiteral("Microphone input level"));
+        meter_->setToolTip(QStringLiteral("Microphone input level"));
+        meter_->hide();
+    }
     slider_->installEventFilter(this);
     button_->installEventFilter(this);
+}
+
+void VolumePopup::setMeterRunning(bool run)
+{
+    if (!meter_ || run == (peakMeter_ != nullptr)) return;
+    if (!run) {
+        peakMeter_.reset();
+        meter_->setValue(0);
+        meter_->hide();
+        return;
+    }
+    meter_->show();
+    meter_->raise();
+    // Peaks arrive on the meter's thread; the bar moves on ours.
+    peakMeter_ = vorq::platform::PeakMeter::start(
+        config_.meterSource.toStdString(), kMeterRate, 1000,
+        [this](float peak) {
+            QMetaObject::invokeMethod(
+                this, [this, peak] { if (meter_ && peakMeter_) meter_->setValue(static_cast<int>(std::lround(peak * 100))); },
+                Qt::QueuedConnection);
+        },
+        [](const std::string& why) { qWarning("microphone level meter: %s", why.c_str()); });
 }
 
 VolumePopup::~VolumePopup()
 {
     // Before the widgets its answers would reach are gone.
+    peakMeter_.reset();
     worker_.reset();
 }
 
@@ -138,6 +175,9 @@ bool VolumePopup::eventFilter(QObject* watched, QEvent* event)
         close();
         return true;
     }
+    // The meter listens only while the popup is open.
+    if (watched == slider_ && (event->type() == QEvent::Show || event->type() == QEvent::Hide))
+        setMeterRunning(event->type() == QEvent::Show);
     if (watched == slider_ && event->type() == QEvent::FocusOut && !slider_->isHidden())
         armHideTimer(kReleaseHideMs);
     return QObject::eventFilter(watched, event);

@@ -7,8 +7,13 @@
 #include <QRect>
 #include <QString>
 
+namespace vorq::platform {
+class PeakMeter;
+}
+
 class LevelWorker;
 class QLabel;
+class QProgressBar;
 class QPushButton;
 class QSlider;
 class QTimer;
@@ -26,7 +31,11 @@ public:
         QString activeStyle;   // the button face otherwise
         std::function<int(float&)> read;
         std::function<int(float)> write;
+        // The description of the microphone whose live level is shown beside
+        // the slider while it is open; empty for no meter.
+        QString meterSource = QString();
     };
+    static constexpr int kMeterRate = 10; // peaks a second
 
     static constexpr int kReleaseHideMs = 2000; // after the slider is let go
     static constexpr int kButtonHideMs = 3000;  // after the button is clicked
@@ -47,6 +56,9 @@ public:
     QSlider* slider() const { return slider_; }
     QLabel* valueLabel() const { return valueLabel_; }
     QTimer* hideTimer() const { return hideTimer_; }
+    // Null without a meter.
+    QProgressBar* levelMeter() const { return meter_; }
+    bool meterRunning() const { return peakMeter_ != nullptr; }
 
 protected:
     // Escape closes the popup; keyboard focus on the slider keeps it open.
@@ -58,6 +70,7 @@ private:
     void showLevel(int level);
     void placeLabel(int level);
     void armHideTimer(int ms);
+    void setMeterRunning(bool run);
 
     QPushButton* button_;
     Config config_;
@@ -67,4 +80,6 @@ private:
     // A read was asked for and no slider move has overtaken it.
     bool readWanted_ = false;
     std::unique_ptr<LevelWorker> worker_;
+    QProgressBar* meter_ = nullptr;
+    std::unique_ptr<vorq::platform::PeakMeter> peakMeter_;
 };

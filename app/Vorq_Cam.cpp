@@ -605,7 +605,7 @@ void Vorq_Cam::initMicrophonePopup()
 {
     microphone = new VolumePopup(this, ui->bt_microphone,
                                  {QRect(882, 525, 52, 100), QRect(30, 83, 16, 22), kMicMuted, kMicActive,
-                                  getMicrophoneVolume, setMicrophoneVolume});
+                                  getMicrophoneVolume, setMicrophoneVolume, QString::fromUtf8(kMicrophoneName)});
     microphone->slider()->setAccessibleName(QStringLiteral("Microphone level"));
     connect(microphone->slider(), &QSlider::sliderMoved, this, &Vorq_Cam::horizontalSlider_MicVolume_sliderMoved);
 }
