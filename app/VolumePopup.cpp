@@ -13,6 +13,7 @@
 
 #include "LevelWorker.h"
 #include "platform/PeakMeter.h"
+#include "platform/TestTone.h"
 
 namespace {
 
@@ -92,8 +93,39 @@ VolumePopup::VolumePopup(QWidget* window, QPushButton* button, Config config)
         meter_->setToolTip(QStringLiteral("Microphone input level"));
         meter_->hide();
     }
+    if (!config_.toneSink.isEmpty()) {
+        toneButton_ = new QPushButton(QStringLiteral("Test"), window);
+        const QRect s = config_.sliderGeometry;
+        toneButton_->setGeometry(s.right() + 2, s.bottom() - 23, 40, 24);
+        toneButton_->setFocusPolicy(Qt::TabFocus);
+        toneButton_->setAccessibleName(QStringLiteral("Play test tone"));
+        toneButton_->setToolTip(QStringLiteral("Play a short test tone on the camera's speaker"));
+        toneButton_->hide();
+        connect(toneButton_, &QPushButton::clicked, this, &VolumePopup::playTone);
+    }
     slider_->installEventFilter(this);
     button_->installEventFilter(this);
+}
+
+void VolumePopup::playTone()
+{
+    if (!toneButton_ || !toneButton_->isEnabled()) return;
+    toneButton_->setEnabled(false);
+    armHideTimer(kToneMs + kButtonHideMs);
+    if (toneThread_.joinable()) toneThread_.join(); // the last tone ended already
+    // The sound server is asked off the GUI thread; the wait is bounded.
+    toneThread_ = std::thread([this, sink = config_.toneSink.toStdString()] {
+        std::string error;
+        const bool ok = vorq::platform::TestTone::play(sink, kToneMs, 2000, &error);
+        if (!ok) qWarning("test tone: %s", error.c_str());
+        QMetaObject::invokeMethod(
+            this,
+            [this, ok] {
+                toneButton_->setEnabled(true);
+                emit tonePlayed(ok);
+            },
+            Qt::QueuedConnection);
+    });
 }
 
 void VolumePopup::setMeterRunning(bool run)
@@ -121,6 +153,7 @@ void VolumePopup::setMeterRunning(bool run)
 VolumePopup::~VolumePopup()
 {
     // Before the widgets its answers would reach are gone.
+    if (toneThread_.joinable()) toneThread_.join();
     peakMeter_.reset();
     worker_.reset();
 }
@@ -176,8 +209,13 @@ bool VolumePopup::eventFilter(QObject* watched, QEvent* event)
         return true;
     }
     // The meter listens only while the popup is open.
-    if (watched == slider_ && (event->type() == QEvent::Show || event->type() == QEvent::Hide))
+    if (watched == slider_ && (event->type() == QEvent::Show || event->type() == QEvent::Hide)) {
         setMeterRunning(event->type() == QEvent::Show);
+        if (toneButton_) {
+            toneButton_->setVisible(event->type() == QEvent::Show);
+            toneButton_->raise();
+        }
+    }
     if (watched == slider_ && event->type() == QEvent::FocusOut && !slider_->isHidden())
         armHideTimer(kReleaseHideMs);
     return QObject::eventFilter(watched, event);

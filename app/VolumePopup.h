@@ -2,6 +2,7 @@
 
 #include <functional>
 #include <memory>
+#include <thread>
 
 #include <QObject>
 #include <QRect>
@@ -34,7 +35,11 @@ public:
         // The description of the microphone whose live level is shown beside
         // the slider while it is open; empty for no meter.
         QString meterSource = QString();
+        // The description of the speaker a "Test" button plays a short tone
+        // on (the default speaker when none is so called); empty for none.
+        QString toneSink = QString();
     };
+    static constexpr int kToneMs = 600;
     static constexpr int kMeterRate = 10; // peaks a second
 
     static constexpr int kReleaseHideMs = 2000; // after the slider is let go
@@ -59,6 +64,14 @@ public:
     // Null without a meter.
     QProgressBar* levelMeter() const { return meter_; }
     bool meterRunning() const { return peakMeter_ != nullptr; }
+    // Null without a tone; disabled while the tone plays.
+    QPushButton* toneButton() const { return toneButton_; }
+
+signals:
+    // The tone ended; false when the sound server did not play it.
+    void tonePlayed(bool ok);
+
+public:
 
 protected:
     // Escape closes the popup; keyboard focus on the slider keeps it open.
@@ -71,6 +84,7 @@ private:
     void placeLabel(int level);
     void armHideTimer(int ms);
     void setMeterRunning(bool run);
+    void playTone();
 
     QPushButton* button_;
     Config config_;
@@ -82,4 +96,6 @@ private:
     std::unique_ptr<LevelWorker> worker_;
     QProgressBar* meter_ = nullptr;
     std::unique_ptr<vorq::platform::PeakMeter> peakMeter_;
+    QPushButton* toneButton_ = nullptr;
+    std::thread toneThread_;
 };

@@ -38,6 +38,7 @@
 namespace {
 
 const char* kMicrophoneName = "麦克风 (TELDORA TX42)";
+const char* kSpeakerName = "扬声器 (TELDORA TX42)";
 const QString kSpeakerMuted = QStringLiteral("border-image: url(:/UI/Button/mute.png);");
 const QString kSpeakerActive = QStringLiteral("border-image: url(:/UI/Button/volume.png);");
 const QString kMicMuted = QStringLiteral("border-image: url(:/UI/Button/mic_mute.png);");
@@ -596,7 +597,7 @@ void Vorq_Cam::initSpeakerPopup()
 {
     speaker = new VolumePopup(this, ui->bt_volume,
                               {QRect(797, 525, 52, 100), QRect(30, 83, 30, 22), kSpeakerMuted, kSpeakerActive,
-                               getSpeakerVolume, setSpeakerVolume});
+                               getSpeakerVolume, setSpeakerVolume, QString(), QString::fromUtf8(kSpeakerName)});
     speaker->slider()->setAccessibleName(QStringLiteral("Speaker level"));
     connect(speaker->slider(), &QSlider::sliderMoved, this, &Vorq_Cam::horizontalSlider_Volume_sliderMoved);
 }

@@ -5,6 +5,7 @@
 #include <QProcess>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QSignalSpy>
 #include <QSlider>
 #include <QTest>
 
@@ -89,14 +90,28 @@ private slots:
         QCOMPARE(popup.levelMeter()->value(), 0);
     }
 
-    // The program's microphone popup has the meter; the speaker's has none.
+    // The program's microphone popup has the meter, the speaker's the tone,
+    // which plays through the server and can be played again.
     void windowPopups()
     {
         const PrivateHome home;
         auto w = makeWindow();
-        QVERIFY(!w->speakerPopup()->levelMeter());
+        QVERIFY(!w->speakerPopup()->levelMeter() && !w->microphonePopup()->toneButton());
         QVERIFY(w->microphonePopup()->levelMeter());
         QVERIFY(!w->microphonePopup()->meterRunning());
+        QPushButton* tone = w->speakerPopup()->toneButton();
+        QVERIFY(tone && tone->isHidden());
+        w->form()->bt_volume->setEnabled(true);
+        w->form()->bt_volume->setChecked(true);
+        QVERIFY(tone->isVisible());
+        QSignalSpy played(w->speakerPopup(), &VolumePopup::tonePlayed);
+        for (int round = 1; round <= 2; ++round) {
+            QTest::mouseClick(tone, Qt::LeftButton);
+            QVERIFY(!tone->isEnabled());
+            QTRY_COMPARE_WITH_TIMEOUT(played.count(), round, 10000);
+            QCOMPARE(played.last().at(0).toBool(), true);
+            QVERIFY(tone->isEnabled());
+        }
     }
 
 private:
