@@ -83,8 +83,8 @@ struct PeakMeter::State {
             &lookup);
         if (!c->wait(op, timeoutMs)) return fail("the sound server did not list its sources");
 
-        const pa_sample_spec spec{PA_SAMPLE_FLOAT32NE, static_cast<uint32_t>(rate), 1};
-        pa_stream* stream = pa_stream_new(context, "Microphone level", &spec, nullptr);
+        const pa_sample_spec format{PA_SAMPLE_FLOAT32NE, static_cast<uint32_t>(rate), 1};
+        pa_stream* stream = pa_stream_new(context, "Microphone level", &format, nullptr);
         if (!stream) return fail(pa_strerror(pa_context_errno(context)));
         pa_stream_set_read_callback(stream, &State::onRead, this);
         pa_buffer_attr attr{};

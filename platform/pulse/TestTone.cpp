@@ -56,14 +56,14 @@ bool TestTone::play(const std::string& description, int ms, int timeoutMs, std::
         &lookup);
     if (!connection->wait(op, timeoutMs)) return fail("the sound server did not list its speakers");
 
-    const pa_sample_spec spec{PA_SAMPLE_S16NE, kRate, 1};
-    pa_stream* stream = pa_stream_new(context, "Test tone", &spec, nullptr);
+    const pa_sample_spec format{PA_SAMPLE_S16NE, kRate, 1};
+    pa_stream* stream = pa_stream_new(context, "Test tone", &format, nullptr);
     if (!stream) return fail(pa_strerror(pa_context_errno(context)));
     bool played = false;
     // A short buffer: the default one would hold the tone back by a second.
     pa_buffer_attr attr{};
     attr.maxlength = attr.prebuf = attr.minreq = attr.fragsize = static_cast<uint32_t>(-1);
-    attr.tlength = static_cast<uint32_t>(pa_usec_to_bytes(100 * 1000, &spec));
+    attr.tlength = static_cast<uint32_t>(pa_usec_to_bytes(100 * 1000, &format));
     if (pa_stream_connect_playback(stream, lookup.found.empty() ? nullptr : lookup.found.c_str(), &attr,
                                    PA_STREAM_ADJUST_LATENCY, nullptr, nullptr) < 0) {
         fail(pa_strerror(pa_context_errno(context)));
