@@ -491,6 +491,8 @@ void Vorq_SettingVideo::activateLink(QObject* link)
         if (UserDialogs::current().question(nullptr, QStringLiteral("Notice"),
                                             QStringLiteral("Restore to default settings?"))) {
             kept_.forget();
+            // The presets went with the kept settings: empty slots now.
+            presets_->setCamera(mainDevice.cameraControl(), kept_.cameraKey());
             writeByte(CameraDevice::XU_FACTORY_RESET, 1);
             pushButton_home_pressed();
             refreshSettings();
