@@ -6,11 +6,14 @@
 #include <QEvent>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QSlider>
 #include <QTimer>
 
 #include "LevelWorker.h"
+#include "platform/PeakMeter.h"
+#include "platform/TestTone.h"
 
 namespace {
 
@@ -78,13 +81,80 @@ VolumePopup::VolumePopup(QWidget* window, QPushButton* button, Config config)
         // A wheel turn over the slider ends like a drag.
         if (!slider_->hasFocus()) armHideTimer(kReleaseHideMs);
     });
+    if (!config_.meterSource.isEmpty()) {
+        meter_ = new QProgressBar(window);
+        meter_->setOrientation(Qt::Vertical);
+        meter_->setRange(0, 100);
+        meter_->setValue(0);
+        meter_->setTextVisible(false);
+        const QRect s = config_.sliderGeometry;
+        meter_->setGeometry(s.right() + 2, s.top() + 6, 8, s.height() - 12);
+        meter_->setAccessibleName(QStringLiteral("Microphone input level"));
+        meter_->setToolTip(QStringLiteral("Microphone input level"));
+        meter_->hide();
+    }
+    if (!config_.toneSink.isEmpty()) {
+        toneButton_ = new QPushButton(QStringLiteral("Test"), window);
+        const QRect s = config_.sliderGeometry;
+        toneButton_->setGeometry(s.right() + 2, s.bottom() - 23, 40, 24);
+        toneButton_->setFocusPolicy(Qt::TabFocus);
+        toneButton_->setAccessibleName(QStringLiteral("Play test tone"));
+        toneButton_->setToolTip(QStringLiteral("Play a short test tone on the camera's speaker"));
+        toneButton_->hide();
+        connect(toneButton_, &QPushButton::clicked, this, &VolumePopup::playTone);
+    }
     slider_->installEventFilter(this);
     button_->installEventFilter(this);
+}
+
+void VolumePopup::playTone()
+{
+    if (!toneButton_ || !toneButton_->isEnabled()) return;
+    toneButton_->setEnabled(false);
+    armHideTimer(kToneMs + kButtonHideMs);
+    if (toneThread_.joinable()) toneThread_.join(); // the last tone ended already
+    // The sound server is asked off the GUI thread; the wait is bounded.
+    toneThread_ = std::thread([this, sink = config_.toneSink.toStdString()] {
+        std::string error;
+        const bool ok = vorq::platform::TestTone::play(sink, kToneMs, 2000, &error);
+        if (!ok) qWarning("test tone: %s", error.c_str());
+        QMetaObject::invokeMethod(
+            this,
+            [this, ok] {
+                toneButton_->setEnabled(true);
+                emit tonePlayed(ok);
+            },
+            Qt::QueuedConnection);
+    });
+}
+
+void VolumePopup::setMeterRunning(bool run)
+{
+    if (!meter_ || run == (peakMeter_ != nullptr)) return;
+    if (!run) {
+        peakMeter_.reset();
+        meter_->setValue(0);
+        meter_->hide();
+        return;
+    }
+    meter_->show();
+    meter_->raise();
+    // Peaks arrive on the meter's thread; the bar moves on ours.
+    peakMeter_ = vorq::platform::PeakMeter::start(
+        config_.meterSource.toStdString(), kMeterRate, 1000,
+        [this](float peak) {
+            QMetaObject::invokeMethod(
+                this, [this, peak] { if (meter_ && peakMeter_) meter_->setValue(static_cast<int>(std::lround(peak * 100))); },
+                Qt::QueuedConnection);
+        },
+        [](const std::string& why) { qWarning("microphone level meter: %s", why.c_str()); });
 }
 
 VolumePopup::~VolumePopup()
 {
     // Before the widgets its answers would reach are gone.
+    if (toneThread_.joinable()) toneThread_.join();
+    peakMeter_.reset();
     worker_.reset();
 }
 
@@ -137,6 +207,14 @@ bool VolumePopup::eventFilter(QObject* watched, QEvent* event)
         !slider_->isHidden()) {
         close();
         return true;
+    }
+    // The meter listens only while the popup is open.
+    if (watched == slider_ && (event->type() == QEvent::Show || event->type() == QEvent::Hide)) {
+        setMeterRunning(event->type() == QEvent::Show);
+        if (toneButton_) {
+            toneButton_->setVisible(event->type() == QEvent::Show);
+            toneButton_->raise();
+        }
     }
     if (watched == slider_ && event->type() == QEvent::FocusOut && !slider_->isHidden())
         armHideTimer(kReleaseHideMs);

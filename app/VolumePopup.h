@@ -2,13 +2,19 @@
 
 #include <functional>
 #include <memory>
+#include <thread>
 
 #include <QObject>
 #include <QRect>
 #include <QString>
 
+namespace vorq::platform {
+class PeakMeter;
+}
+
 class LevelWorker;
 class QLabel;
+class QProgressBar;
 class QPushButton;
 class QSlider;
 class QTimer;
@@ -26,7 +32,15 @@ public:
         QString activeStyle;   // the button face otherwise
         std::function<int(float&)> read;
         std::function<int(float)> write;
+        // The description of the microphone whose live level is shown beside
+        // the slider while it is open; empty for no meter.
+        QString meterSource = QString();
+        // The description of the speaker a "Test" button plays a short tone
+        // on (the default speaker when none is so called); empty for none.
+        QString toneSink = QString();
     };
+    static constexpr int kToneMs = 600;
+    static constexpr int kMeterRate = 10; // peaks a second
 
     static constexpr int kReleaseHideMs = 2000; // after the slider is let go
     static constexpr int kButtonHideMs = 3000;  // after the button is clicked
@@ -47,6 +61,17 @@ public:
     QSlider* slider() const { return slider_; }
     QLabel* valueLabel() const { return valueLabel_; }
     QTimer* hideTimer() const { return hideTimer_; }
+    // Null without a meter.
+    QProgressBar* levelMeter() const { return meter_; }
+    bool meterRunning() const { return peakMeter_ != nullptr; }
+    // Null without a tone; disabled while the tone plays.
+    QPushButton* toneButton() const { return toneButton_; }
+
+signals:
+    // The tone ended; false when the sound server did not play it.
+    void tonePlayed(bool ok);
+
+public:
 
 protected:
     // Escape closes the popup; keyboard focus on the slider keeps it open.
@@ -58,6 +83,8 @@ private:
     void showLevel(int level);
     void placeLabel(int level);
     void armHideTimer(int ms);
+    void setMeterRunning(bool run);
+    void playTone();
 
     QPushButton* button_;
     Config config_;
@@ -67,4 +94,8 @@ private:
     // A read was asked for and no slider move has overtaken it.
     bool readWanted_ = false;
     std::unique_ptr<LevelWorker> worker_;
+    QProgressBar* meter_ = nullptr;
+    std::unique_ptr<vorq::platform::PeakMeter> peakMeter_;
+    QPushButton* toneButton_ = nullptr;
+    std::thread toneThread_;
 };

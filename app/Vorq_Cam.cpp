@@ -1,5 +1,8 @@
 #include "Vorq_Cam.h"
 
+#include <algorithm>
+#include <cmath>
+
 #include <QButtonGroup>
 #include <QComboBox>
 #include <QDateTime>
@@ -19,12 +22,15 @@
 
 #include <cstring>
 
+#include "CaptureModeBox.h"
 #include "EndpointLevels.h"
 #include "MediaFileName.h"
 #include "ProgramFolders.h"
 #include "PreviewLabel.h"
 #include "UserDialogs.h"
 #include "VolumePopup.h"
+#include "device/OfferedModes.h"
+#include "PtzPresetRow.h"
 #include "Vorq_CamForm.h"
 #include "Vorq_SettingVideo.h"
 #include "Vorq_settingAI.h"
@@ -35,6 +41,7 @@
 namespace {
 
 const char* kMicrophoneName = "麦克风 (TELDORA TX42)";
+const char* kSpeakerName = "扬声器 (TELDORA TX42)";
 const QString kSpeakerMuted = QStringLiteral("border-image: url(:/UI/Button/mute.png);");
 const QString kSpeakerActive = QStringLiteral("border-image: url(:/UI/Button/volume.png);");
 const QString kMicMuted = QStringLiteral("border-image: url(:/UI/Button/mic_mute.png);");
@@ -126,6 +133,8 @@ void Vorq_Cam::setupWindow()
 
     videoPage = new Vorq_SettingVideo(this);
     videoPage->connectControls(currentCamera);
+    videoPage->presetRow()->setFrameSource([this] { return lastFrame; });
+    videoPage->presetRow()->installShortcuts(this);
     audioPage = new Vorq_settingAudio(this);
     aiPage = new Vorq_settingAI(this);
     ui->settingWidget->addWidget(videoPage);
@@ -164,7 +173,7 @@ void Vorq_Cam::arrangeTabOrder()
         for (QWidget* w = nextInFocusChain(); w != this; w = w->nextInFocusChain())
             if (pageWidget->isAncestorOf(w) && (w->focusPolicy() & Qt::TabFocus) && !w->focusProxy()) order << w;
     }
-    order << ui->pushButton_preview << ui->bt_volume << speaker->slider() << ui->bt_microphone
+    order << ui->pushButton_preview << ui->comboBox_mode << ui->bt_volume << speaker->slider() << ui->bt_microphone
           << microphone->slider() << ui->bt_shot << ui->bt_record << ui->comboBox << ui->label_cameraview;
     for (int i = 1; i < order.size(); ++i) setTabOrder(order.at(i - 1), order.at(i));
 }
@@ -174,6 +183,7 @@ void Vorq_Cam::wireSignals()
     connect(settingGroup, &QButtonGroup::idClicked, this, &Vorq_Cam::on_ChangeSettingUI);
     connect(ui->pushButton_preview, &QPushButton::toggled, this, &Vorq_Cam::pushButton_preview_checked);
     connect(ui->comboBox, QOverload<int>::of(&QComboBox::activated), this, &Vorq_Cam::comboBox_activated);
+    connect(ui->comboBox_mode, &CaptureModeBox::modeChosen, this, &Vorq_Cam::captureModeChosen);
     scanTimer = new QTimer(this);
     connect(scanTimer, &QTimer::timeout, this, &Vorq_Cam::checkValidCamerasList);
     scanTimer->start(kScanIntervalMs);
@@ -360,12 +370,55 @@ void Vorq_Cam::openCamera(int key)
     videoPage->setCameraInfo(currentCamera);
     videoPage->captureState(true);
     videoPage->bindCamera();
+    loadCaptureModes();
     audioPage->readAudioStates();
     ui->pushButton_preview->show();
     ui->label_PreView->show();
     ui->pushButton_preview->setChecked(false);
     showSelectedRow();
     emit signalReboot(true);
+}
+
+void Vorq_Cam::loadCaptureModes()
+{
+    const QString kept = videoPage->keptSettings().keptText(QStringLiteral("CaptureMode"));
+    ui->comboBox_mode->setModes(OfferedModes::of(currentCamera.deviceName()), kept);
+    ui->comboBox_mode->setEnabled(!recordTimer);
+    applyCaptureMode();
+}
+
+void Vorq_Cam::applyCaptureMode()
+{
+    if (!media) return;
+    CaptureModeBox::Mode mode;
+    if (!ui->comboBox_mode->currentMode(mode)) {
+        // The camera did not tell: ask for the usual mode and let the
+        // platform layer pick the nearest.
+        mode = CaptureModeBox::Mode{QStringLiteral("mjpeg"), 800, 600, 30};
+    }
+    media->SetInputFormat(mode.format.toStdString());
+    media->SetVideoSize(QStringLiteral("%1x%2").arg(mode.width).arg(mode.height).toStdString());
+    media->SetFramrate(std::max(1, static_cast<int>(std::lround(mode.frameRate))));
+}
+
+void Vorq_Cam::captureModeChosen()
+{
+    CaptureModeBox::Mode mode;
+    if (!ui->comboBox_mode->currentMode(mode) || recordTimer) return;
+    KeptCameraSettings kept = videoPage->keptSettings();
+    kept.keepText(QStringLiteral("CaptureMode"), CaptureModeBox::keyOf(mode));
+    applyCaptureMode();
+    if (!media || !ui->pushButton_preview->isChecked()) return;
+    qDebug().noquote() << "capture mode " + CaptureModeBox::keyOf(mode) + ": restarting the capture";
+    media->StopCapture();
+    media->StartCapture();
+    if (!media->CaptureIsOpen()) {
+        // As when the switch is turned on: say why, and leave it off.
+        showCameraInUse();
+        const QSignalBlocker quiet(ui->pushButton_preview);
+        ui->pushButton_preview->setChecked(false);
+        setMediaButtonsEnabled(false);
+    }
 }
 
 // --- live preview ---------------------------------------------------------------------
@@ -514,6 +567,8 @@ void Vorq_Cam::bt_record_Clicked(bool state)
                                            QStringLiteral("Video recording could not be started"));
             return;
         }
+        // A new mode would restart the capture under the recording.
+        ui->comboBox_mode->setEnabled(false);
         recordTimer = new QTimer;
         recordStartTime = QTime::currentTime();
         connect(recordTimer, &QTimer::timeout, this, &Vorq_Cam::updateRecordTime);
@@ -523,6 +578,7 @@ void Vorq_Cam::bt_record_Clicked(bool state)
     if (recordFilePath.isNull()) return;
     qDebug() << "stop recoder...";
     media->StopRecord();
+    ui->comboBox_mode->setEnabled(true);
     if (recordTimer) {
         recordTimer->stop();
         delete recordTimer;
@@ -558,6 +614,7 @@ void Vorq_Cam::endRecording()
     }
     delete recordTimer;
     recordTimer = nullptr;
+    ui->comboBox_mode->setEnabled(true);
     showRecordTime(QString());
 }
 
@@ -595,7 +652,7 @@ void Vorq_Cam::initSpeakerPopup()
 {
     speaker = new VolumePopup(this, ui->bt_volume,
                               {QRect(797, 525, 52, 100), QRect(30, 83, 30, 22), kSpeakerMuted, kSpeakerActive,
-                               getSpeakerVolume, setSpeakerVolume});
+                               getSpeakerVolume, setSpeakerVolume, QString(), QString::fromUtf8(kSpeakerName)});
     speaker->slider()->setAccessibleName(QStringLiteral("Speaker level"));
     connect(speaker->slider(), &QSlider::sliderMoved, this, &Vorq_Cam::horizontalSlider_Volume_sliderMoved);
 }
@@ -604,7 +661,7 @@ void Vorq_Cam::initMicrophonePopup()
 {
     microphone = new VolumePopup(this, ui->bt_microphone,
                                  {QRect(882, 525, 52, 100), QRect(30, 83, 16, 22), kMicMuted, kMicActive,
-                                  getMicrophoneVolume, setMicrophoneVolume});
+                                  getMicrophoneVolume, setMicrophoneVolume, QString::fromUtf8(kMicrophoneName)});
     microphone->slider()->setAccessibleName(QStringLiteral("Microphone level"));
     connect(microphone->slider(), &QSlider::sliderMoved, this, &Vorq_Cam::horizontalSlider_MicVolume_sliderMoved);
 }

@@ -84,9 +84,14 @@ private slots:
     void on_CameraListChange();
     void horizontalSlider_Volume_sliderMoved(int position);
     void horizontalSlider_MicVolume_sliderMoved(int position);
+    void captureModeChosen();
 
 private:
     void updateCameraComboBox(QList<CameraInfo>& list);
+    // The mode selector lists the opened camera's modes; the engine opens the
+    // chosen one.
+    void loadCaptureModes();
+    void applyCaptureMode();
     void openCamera(int key);
     void showCameraInUse();
     void setMediaButtonsEnabled(bool enabled);

@@ -13,6 +13,7 @@
 #include <QVBoxLayout>
 
 #include "AccessibleButtons.h"
+#include "CaptureModeBox.h"
 #include "AccessibleState.h"
 #include "DisabledLook.h"
 
@@ -191,6 +192,11 @@ void Vorq_CamForm::setupUi(QMainWindow* window)
     label_PreView->setObjectName(QStringLiteral("label_PreView"));
     label_PreView->setStyleSheet(QStringLiteral("color: rgb(11, 42, 73); font: 14px \"DejaVu Sans\";"));
     previewLayout->addWidget(label_PreView);
+    comboBox_mode = new CaptureModeBox(PreView);
+    comboBox_mode->setObjectName(QStringLiteral("comboBox_mode"));
+    comboBox_mode->setFocusPolicy(Qt::TabFocus);
+    comboBox_mode->followVisibility(pushButton_preview);
+    previewLayout->addWidget(comboBox_mode);
     strip->addWidget(PreView);
     strip->addStretch(1);
     mediaCtrl = plainBox(QStringLiteral("mediaCtrl"), groupBox);
@@ -251,6 +257,9 @@ void Vorq_CamForm::setupUi(QMainWindow* window)
     describe(bt_upgrade, QStringLiteral("Firmware upgrade"));
     describe(pushButton_preview, QStringLiteral("Preview"));
     pushButton_preview->setToolTip(QStringLiteral("Turn the live preview on or off"));
+    AccessibleState::nameComboBox(comboBox_mode, "Capture mode");
+    comboBox_mode->setAccessibleDescription(QStringLiteral("Frame size and rate of the preview and recordings"));
+    comboBox_mode->setToolTip(QStringLiteral("Frame size and rate of the preview and recordings"));
     describe(label_cameraview, QStringLiteral("Camera picture"));
     AccessibleState::nameLabel(label_recordTime, "Recording time");
     describeIconButton(bt_volume, QStringLiteral("Speaker volume"), QStringLiteral("Shows the speaker level slider"));

@@ -2,6 +2,7 @@
 
 #include "PreviewLabel.h"
 
+class CaptureModeBox;
 class QComboBox;
 class QGridLayout;
 class QGroupBox;
@@ -37,6 +38,7 @@ public:
     QGroupBox* PreView = nullptr;
     QPushButton* pushButton_preview = nullptr;
     QLabel* label_PreView = nullptr;
+    CaptureModeBox* comboBox_mode = nullptr;
     QGroupBox* mediaCtrl = nullptr;
     QPushButton* bt_volume = nullptr;
     QPushButton* bt_microphone = nullptr;

@@ -1,9 +1,12 @@
 // vorq-camctl: what the suite sees of the cameras, through the same
 // DirectShow-shaped calls the program, the upgrade engine and the dialog use.
 //
-//   vorq-camctl list
-//   vorq-camctl controls <index>
+//   vorq-camctl [--json] list | controls <index> | modes <index>
+//   vorq-camctl [--json] get <index> <control> | set <index> <control> <value>
 //   vorq-camctl xu <index> <guid> <selector> get|set [hex]
+//
+// Each report is built once as a JSON document; the text output is rendered
+// from that same document, so the two never disagree.
 
 #include <cctype>
 #include <cerrno>
@@ -14,11 +17,18 @@
 #include <string>
 #include <vector>
 
+#include <nlohmann/json.hpp>
+
+#include "platform/CaptureModes.h"
 #include "platform/ComPtr.h"
+#include "platform/DeviceProvider.h"
+#include "platform/DevicePath.h"
 #include "platform/DirectShow.h"
 #include "platform/UnavailableCameras.h"
 
 namespace {
+
+using Json = nlohmann::ordered_json;
 
 struct KnownUnit {
     const char* guid;
@@ -38,8 +48,12 @@ struct Camera {
 
 constexpr char kUsage[] = "usage: vorq-camctl list\n"
                          "       vorq-camctl controls <index>\n"
+                         "       vorq-camctl modes <index>\n"
+                         "       vorq-camctl get <index> <control>\n"
+                         "       vorq-camctl set <index> <control> <value>|auto\n"
                          "       vorq-camctl xu <index> <guid> <selector> get|set [hex]\n"
-                         "       vorq-camctl --help | --version\n";
+                         "       vorq-camctl --help | --version\n"
+                         "list, controls, modes, get and set take --json.\n";
 
 void usage() { std::fputs(kUsage, stderr); }
 
@@ -47,10 +61,17 @@ void help()
 {
     std::fputs(kUsage, stdout);
     std::fputs("\n"
-               "Shows the TELDORA cameras as the suite sees them.\n"
+               "Shows and sets the TELDORA cameras as the suite sees them.\n"
                "  list       name, device path, node and extension units of each camera\n"
                "  controls   camera-control and proc-amp ranges and values of camera <index>\n"
+               "  modes      the formats, frame sizes and frame rates camera <index> streams\n"
+               "  get        the value of one control, by the name controls shows\n"
+               "             (\"white balance\", white_balance and white-balance all work)\n"
+               "  set        writes one control: a whole number within its range and step,\n"
+               "             or auto where the control has an automatic mode\n"
                "  xu         reads (get) or writes (set, hex bytes) one extension-unit control\n"
+               "  --json     one JSON document on standard output instead of text\n"
+               "             (list, controls, modes, get, set)\n"
                "Cameras are numbered from 0 in the order of list. VORQ_SIM=1 adds the\n"
                "simulated camera. Exit status: 0 done, 1 failed, 2 bad arguments.\n",
                stdout);
@@ -153,65 +174,92 @@ std::string videoNodeOf(const std::string& devicePath)
     return hash == std::string::npos ? std::string() : devicePath.substr(hash + 1);
 }
 
-// Cameras the walk found but may not open: say why they are missing.
-void listUnavailable()
-{
-    for (const auto& u : vorq::platform::UnavailableCameras::fromLastWalk())
-        std::printf("[-] %s\n    node: %s\n    not available: %s\n", u.name.empty() ? "(unnamed camera)" : u.name.c_str(),
-                    u.node.c_str(), u.reason.c_str());
-}
 
-int listCameras(const std::vector<Camera>& cameras)
+// ---- list ------------------------------------------------------------------
+
+Json listReport(const std::vector<Camera>& cameras)
 {
-    if (cameras.empty()) {
-        std::printf("No camera found.\n");
-        listUnavailable();
-        return 0;
-    }
+    Json report{{"cameras", Json::array()}, {"unavailable", Json::array()}};
     for (size_t i = 0; i < cameras.size(); ++i) {
         const Camera& camera = cameras[i];
-        std::printf("[%zu] %s\n", i, camera.friendlyName.c_str());
-        std::printf("    device path: %s\n", camera.devicePath.c_str());
-        std::printf("    node: %s\n", videoNodeOf(camera.devicePath).c_str());
+        Json entry{{"index", i},
+                   {"name", camera.friendlyName},
+                   {"device_path", camera.devicePath},
+                   {"node", videoNodeOf(camera.devicePath)},
+                   {"available", true},
+                   {"extension_units", Json::array()}};
         ComPtr<IBaseFilter> filter;
         if (FAILED(camera.moniker->BindToObject(IID_IBaseFilter, filter.putVoid()))) {
-            std::printf("    (cannot be opened)\n");
+            entry["available"] = false;
+            report["cameras"].push_back(std::move(entry));
             continue;
         }
         ComPtr<IKsTopologyInfo> topology;
         DWORD nodes = 0;
-        if (FAILED(filter->QueryInterface(IID_IKsTopologyInfo, topology.putVoid())) ||
-            FAILED(topology->get_NumNodes(&nodes))) {
+        if (SUCCEEDED(filter->QueryInterface(IID_IKsTopologyInfo, topology.putVoid())) &&
+            SUCCEEDED(topology->get_NumNodes(&nodes))) {
+            ComPtr<IKsControl> control;
+            filter->QueryInterface(IID_IKsControl, control.putVoid());
+            for (DWORD node = 0; node < nodes; ++node) {
+                GUID type{};
+                if (FAILED(topology->get_NodeType(node, &type)) || type != KSNODETYPE_DEV_SPECIFIC) continue;
+                Json unit{{"node", node}, {"guid", nullptr}, {"role", nullptr}};
+                for (const auto& k : kKnownUnits) {
+                    GUID set{};
+                    ULONG returned = 0;
+                    if (control && vorq::platform::parseGuid(k.guid, set) &&
+                        xuRequest(control.get(), set, 0, KSPROPERTY_TYPE_SETSUPPORT, node, nullptr, 0, &returned) ==
+                            S_OK) {
+                        unit["guid"] = k.guid;
+                        unit["role"] = k.role;
+                        break;
+                    }
+                }
+                entry["extension_units"].push_back(std::move(unit));
+            }
+        }
+        report["cameras"].push_back(std::move(entry));
+    }
+    // Cameras the walk found but may not open: say why they are missing.
+    for (const auto& u : vorq::platform::UnavailableCameras::fromLastWalk())
+        report["unavailable"].push_back(
+            Json{{"name", u.name}, {"node", u.node}, {"error", u.error}, {"reason", u.reason}});
+    return report;
+}
+
+void printList(const Json& report)
+{
+    if (report["cameras"].empty()) std::printf("No camera found.\n");
+    for (const Json& camera : report["cameras"]) {
+        std::printf("[%zu] %s\n", camera["index"].get<size_t>(), camera["name"].get<std::string>().c_str());
+        std::printf("    device path: %s\n", camera["device_path"].get<std::string>().c_str());
+        std::printf("    node: %s\n", camera["node"].get<std::string>().c_str());
+        if (!camera["available"].get<bool>()) {
+            std::printf("    (cannot be opened)\n");
+            continue;
+        }
+        const Json& units = camera["extension_units"];
+        if (units.empty()) {
             std::printf("    extension units: none\n");
             continue;
         }
-        ComPtr<IKsControl> control;
-        filter->QueryInterface(IID_IKsControl, control.putVoid());
-        int units = 0;
-        for (DWORD node = 0; node < nodes; ++node) {
-            GUID type{};
-            if (FAILED(topology->get_NodeType(node, &type)) || type != KSNODETYPE_DEV_SPECIFIC) continue;
-            if (units++ == 0) std::printf("    extension units:\n");
-            const KnownUnit* known = nullptr;
-            for (const auto& k : kKnownUnits) {
-                GUID set{};
-                ULONG returned = 0;
-                if (control && vorq::platform::parseGuid(k.guid, set) &&
-                    xuRequest(control.get(), set, 0, KSPROPERTY_TYPE_SETSUPPORT, node, nullptr, 0, &returned) == S_OK) {
-                    known = &k;
-                    break;
-                }
-            }
-            if (known)
-                std::printf("      node %u: %s (%s)\n", node, known->guid, known->role);
+        std::printf("    extension units:\n");
+        for (const Json& unit : units) {
+            if (unit["guid"].is_null())
+                std::printf("      node %u: unrecognised property set\n", unit["node"].get<unsigned>());
             else
-                std::printf("      node %u: unrecognised property set\n", node);
+                std::printf("      node %u: %s (%s)\n", unit["node"].get<unsigned>(),
+                            unit["guid"].get<std::string>().c_str(), unit["role"].get<std::string>().c_str());
         }
-        if (units == 0) std::printf("    extension units: none\n");
     }
-    listUnavailable();
-    return 0;
+    for (const Json& u : report["unavailable"]) {
+        const std::string name = u["name"].get<std::string>();
+        std::printf("[-] %s\n    node: %s\n    not available: %s\n", name.empty() ? "(unnamed camera)" : name.c_str(),
+                    u["node"].get<std::string>().c_str(), u["reason"].get<std::string>().c_str());
+    }
 }
+
+// ---- controls --------------------------------------------------------------
 
 struct ControlName {
     long id;
@@ -235,48 +283,265 @@ constexpr ControlName kProcAmpControls[] = {
     {VideoProcAmp_Gain, "gain"},
     {VideoProcAmp_PowerlineFrequency, "power line frequency"},
 };
+constexpr char kCameraControlGroup[] = "camera control";
+constexpr char kProcAmpGroup[] = "video proc amp";
 
-std::string flagsText(long flags)
+Json flagsJson(long flags)
+{
+    Json out = Json::array();
+    if (flags & 1) out.push_back("auto");
+    if (flags & 2) out.push_back("manual");
+    return out;
+}
+
+std::string flagsText(const Json& flags)
 {
     std::string out;
-    if (flags & 1) out += "auto";
-    if (flags & 2) out += out.empty() ? "manual" : "|manual";
+    for (const Json& f : flags) out += (out.empty() ? "" : "|") + f.get<std::string>();
     return out.empty() ? "none" : out;
 }
 
-template <typename Interface>
-void printControls(Interface* control, const char* title, const ControlName* names, size_t count)
+// Both interfaces share their shape; this hides which one a control lives on.
+class ControlAccess {
+public:
+    explicit ControlAccess(IBaseFilter* filter)
+    {
+        filter->QueryInterface(IID_IAMCameraControl, camera_.putVoid());
+        filter->QueryInterface(IID_IAMVideoProcAmp, procAmp_.putVoid());
+    }
+    HRESULT getRange(bool camera, long id, long* min, long* max, long* step, long* def, long* caps)
+    {
+        if (camera) return camera_ ? camera_->GetRange(id, min, max, step, def, caps) : E_NOINTERFACE;
+        return procAmp_ ? procAmp_->GetRange(id, min, max, step, def, caps) : E_NOINTERFACE;
+    }
+    HRESULT get(bool camera, long id, long* value, long* flags)
+    {
+        if (camera) return camera_ ? camera_->Get(id, value, flags) : E_NOINTERFACE;
+        return procAmp_ ? procAmp_->Get(id, value, flags) : E_NOINTERFACE;
+    }
+    HRESULT set(bool camera, long id, long value, long flags)
+    {
+        if (camera) return camera_ ? camera_->Set(id, value, flags) : E_NOINTERFACE;
+        return procAmp_ ? procAmp_->Set(id, value, flags) : E_NOINTERFACE;
+    }
+
+private:
+    ComPtr<IAMCameraControl> camera_;
+    ComPtr<IAMVideoProcAmp> procAmp_;
+};
+
+Json controlReport(ControlAccess& access, bool camera, const ControlName& control)
 {
-    std::printf("  %s:\n", title);
-    for (size_t i = 0; i < count; ++i) {
-        long min = 0, max = 0, step = 0, def = 0, caps = 0, value = 0, flags = 0;
-        HRESULT hr = control ? control->GetRange(names[i].id, &min, &max, &step, &def, &caps) : E_NOINTERFACE;
-        if (FAILED(hr)) {
-            std::printf("    %-3ld %-24s not supported (%s)\n", names[i].id, names[i].name, hresultText(hr).c_str());
+    Json entry{{"group", camera ? kCameraControlGroup : kProcAmpGroup}, {"id", control.id}, {"name", control.name}};
+    long min = 0, max = 0, step = 0, def = 0, caps = 0, value = 0, flags = 0;
+    HRESULT hr = access.getRange(camera, control.id, &min, &max, &step, &def, &caps);
+    if (FAILED(hr)) {
+        entry["supported"] = false;
+        entry["error"] = hresultText(hr);
+        return entry;
+    }
+    entry["supported"] = true;
+    entry["minimum"] = min;
+    entry["maximum"] = max;
+    entry["step"] = step;
+    entry["default"] = def;
+    entry["caps"] = flagsJson(caps);
+    hr = access.get(camera, control.id, &value, &flags);
+    if (SUCCEEDED(hr)) {
+        entry["value"] = value;
+        entry["flags"] = flagsJson(flags);
+    } else {
+        entry["value"] = nullptr;
+        entry["error"] = hresultText(hr);
+    }
+    return entry;
+}
+
+Json cameraHeader(const Camera& camera, size_t index)
+{
+    return Json{{"index", index}, {"name", camera.friendlyName}};
+}
+
+Json controlsReport(const Camera& camera, size_t index, IBaseFilter* filter)
+{
+    ControlAccess access(filter);
+    Json report = cameraHeader(camera, index);
+    report["controls"] = Json::array();
+    for (const auto& c : kCameraControls) report["controls"].push_back(controlReport(access, true, c));
+    for (const auto& c : kProcAmpControls) report["controls"].push_back(controlReport(access, false, c));
+    return report;
+}
+
+void printControls(const Json& report)
+{
+    std::printf("%s\n", report["name"].get<std::string>().c_str());
+    std::string group;
+    for (const Json& c : report["controls"]) {
+        if (c["group"] != group) {
+            group = c["group"].get<std::string>();
+            std::printf("  %s:\n", group.c_str());
+        }
+        const long id = c["id"].get<long>();
+        const std::string name = c["name"].get<std::string>();
+        if (!c["supported"].get<bool>()) {
+            std::printf("    %-3ld %-24s not supported (%s)\n", id, name.c_str(), c["error"].get<std::string>().c_str());
             continue;
         }
-        hr = control->Get(names[i].id, &value, &flags);
-        std::printf("    %-3ld %-24s range %ld..%ld step %ld default %ld caps %s", names[i].id, names[i].name, min, max,
-                    step, def, flagsText(caps).c_str());
-        if (SUCCEEDED(hr))
-            std::printf(", value %ld (%s)\n", value, flagsText(flags).c_str());
+        std::printf("    %-3ld %-24s range %ld..%ld step %ld default %ld caps %s", id, name.c_str(),
+                    c["minimum"].get<long>(), c["maximum"].get<long>(), c["step"].get<long>(),
+                    c["default"].get<long>(), flagsText(c["caps"]).c_str());
+        if (c["value"].is_null())
+            std::printf(", value unreadable (%s)\n", c["error"].get<std::string>().c_str());
         else
-            std::printf(", value unreadable (%s)\n", hresultText(hr).c_str());
+            std::printf(", value %ld (%s)\n", c["value"].get<long>(), flagsText(c["flags"]).c_str());
     }
 }
 
-int showControls(const Camera& camera)
+// "White_Balance", "white-balance" and "white balance" name the same control.
+std::string normalisedName(const std::string& text)
 {
+    std::string out;
+    for (char c : text) out += (c == '_' || c == '-') ? ' ' : static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return out;
+}
+
+bool findControl(const std::string& text, bool& camera, const ControlName*& control)
+{
+    const std::string name = normalisedName(text);
+    for (const auto& c : kCameraControls)
+        if (name == c.name) {
+            camera = true;
+            control = &c;
+            return true;
+        }
+    for (const auto& c : kProcAmpControls)
+        if (name == c.name) {
+            camera = false;
+            control = &c;
+            return true;
+        }
+    return false;
+}
+
+bool parseLong(const char* text, long& value)
+{
+    char* end = nullptr;
+    errno = 0;
+    value = std::strtol(text, &end, 10);
+    return !errno && end && !*end && end != text;
+}
+
+// get and set: the control's value afterwards, or an exit status.
+int readOrWriteControl(const Camera& camera, size_t index, const char* controlText, const char* valueText, Json& report)
+{
+    bool isCamera = false;
+    const ControlName* control = nullptr;
+    if (!findControl(controlText, isCamera, control)) {
+        std::fprintf(stderr, "vorq-camctl: no control named \"%s\" (vorq-camctl controls %zu lists them)\n",
+                     controlText, index);
+        return 2;
+    }
+    long wanted = 0;
+    const bool toAuto = valueText && std::strcmp(valueText, "auto") == 0;
+    if (valueText && !toAuto && !parseLong(valueText, wanted)) {
+        std::fprintf(stderr, "vorq-camctl: not a value for %s: %s (a whole number or auto)\n", control->name,
+                     valueText);
+        return 2;
+    }
     ComPtr<IBaseFilter> filter;
     if (!bindFilter(camera, filter)) return 1;
-    ComPtr<IAMCameraControl> cameraControl;
-    ComPtr<IAMVideoProcAmp> procAmp;
-    filter->QueryInterface(IID_IAMCameraControl, cameraControl.putVoid());
-    filter->QueryInterface(IID_IAMVideoProcAmp, procAmp.putVoid());
-    std::printf("%s\n", camera.friendlyName.c_str());
-    printControls(cameraControl.get(), "camera control", kCameraControls, std::size(kCameraControls));
-    printControls(procAmp.get(), "video proc amp", kProcAmpControls, std::size(kProcAmpControls));
+    ControlAccess access(filter.get());
+    long min = 0, max = 0, step = 0, def = 0, caps = 0, value = 0, flags = 0;
+    HRESULT hr = access.getRange(isCamera, control->id, &min, &max, &step, &def, &caps);
+    if (FAILED(hr)) {
+        std::fprintf(stderr, "vorq-camctl: %s has no %s control (%s)\n", camera.friendlyName.c_str(), control->name,
+                     hresultText(hr).c_str());
+        return 1;
+    }
+    if (valueText) {
+        const long autoFlag = isCamera ? CameraControl_Flags_Auto : VideoProcAmp_Flags_Auto;
+        const long manualFlag = isCamera ? CameraControl_Flags_Manual : VideoProcAmp_Flags_Manual;
+        if (toAuto) {
+            if (!(caps & autoFlag)) {
+                std::fprintf(stderr, "vorq-camctl: %s has no automatic mode\n", control->name);
+                return 2;
+            }
+            // The camera keeps its value; only the mode changes.
+            if (FAILED(access.get(isCamera, control->id, &wanted, &flags))) wanted = def;
+        } else if (wanted < min || wanted > max || (step > 0 && (wanted - min) % step != 0)) {
+            std::fprintf(stderr, "vorq-camctl: %ld is outside %s's range %ld..%ld step %ld\n", wanted, control->name,
+                         min, max, step);
+            return 2;
+        }
+        hr = access.set(isCamera, control->id, wanted, toAuto ? autoFlag : manualFlag);
+        if (FAILED(hr)) {
+            std::fprintf(stderr, "vorq-camctl: writing %s failed (%s)\n", control->name, hresultText(hr).c_str());
+            return 1;
+        }
+    }
+    hr = access.get(isCamera, control->id, &value, &flags);
+    if (FAILED(hr)) {
+        std::fprintf(stderr, "vorq-camctl: reading %s failed (%s)\n", control->name, hresultText(hr).c_str());
+        return 1;
+    }
+    report = cameraHeader(camera, index);
+    report["group"] = isCamera ? kCameraControlGroup : kProcAmpGroup;
+    report["control"] = control->name;
+    report["value"] = value;
+    report["flags"] = flagsJson(flags);
     return 0;
+}
+
+// ---- modes -----------------------------------------------------------------
+
+int modesReport(const Camera& camera, size_t index, Json& report)
+{
+    using namespace vorq::platform;
+    for (const auto& device : DeviceProvider::enumerate()) {
+        if (devicePathOf(device->identity()) != camera.devicePath) continue;
+        std::vector<CaptureMode> modes;
+        const int err = device->captureModes(modes);
+        if (err) {
+            std::fprintf(stderr, "vorq-camctl: %s does not tell its capture modes (%s)\n",
+                         camera.friendlyName.c_str(), std::strerror(err));
+            return 1;
+        }
+        report = cameraHeader(camera, index);
+        report["modes"] = Json::array();
+        for (const CaptureMode& m : modes) {
+            char fourcc[5] = {};
+            for (int i = 0; i < 4; ++i) {
+                const char c = static_cast<char>(m.fourcc >> (8 * i) & 0xff);
+                fourcc[i] = std::isprint(static_cast<unsigned char>(c)) ? c : '?';
+            }
+            report["modes"].push_back(Json{{"format", m.format},
+                                           {"fourcc", fourcc},
+                                           {"compressed", m.compressed},
+                                           {"width", m.width},
+                                           {"height", m.height},
+                                           {"frame_rates", m.frameRates}});
+        }
+        return 0;
+    }
+    std::fprintf(stderr, "vorq-camctl: %s went away\n", camera.friendlyName.c_str());
+    return 1;
+}
+
+void printModes(const Json& report)
+{
+    std::printf("%s\n", report["name"].get<std::string>().c_str());
+    if (report["modes"].empty()) std::printf("  no modes offered\n");
+    for (const Json& m : report["modes"]) {
+        std::string rates;
+        for (const Json& r : m["frame_rates"]) {
+            char buf[32];
+            std::snprintf(buf, sizeof buf, "%g", r.get<double>());
+            rates += (rates.empty() ? "" : ", ") + std::string(buf);
+        }
+        const std::string format = m["format"].get<std::string>();
+        std::printf("  %-8s %dx%d @ %s fps\n", format.empty() ? m["fourcc"].get<std::string>().c_str() : format.c_str(),
+                    m["width"].get<int>(), m["height"].get<int>(), rates.empty() ? "?" : rates.c_str());
+    }
 }
 
 bool parseHex(const std::string& text, std::vector<uint8_t>& out)
@@ -367,40 +632,77 @@ int extensionUnit(const Camera& camera, const char* guidText, const char* select
     return 0;
 }
 
+void emit(const Json& report, bool json, void (*printText)(const Json&))
+{
+    if (json)
+        std::printf("%s\n", report.dump(2).c_str());
+    else
+        printText(report);
+}
+
+void printValue(const Json& report) { std::printf("%ld\n", report["value"].get<long>()); }
+
 } // namespace
 
 int main(int argc, char** argv)
 {
-    if (argc < 2) {
+    // --json may stand anywhere; everything else is positional.
+    bool json = false;
+    std::vector<const char*> args;
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--json") == 0)
+            json = true;
+        else
+            args.push_back(argv[i]);
+    }
+    if (args.empty()) {
         usage();
         return 2;
     }
-    const std::string command = argv[1];
-    if ((command == "--help" || command == "-h") && argc == 2) {
+    const std::string command = args[0];
+    const size_t n = args.size();
+    if ((command == "--help" || command == "-h") && n == 1 && !json) {
         help();
         return 0;
     }
-    if (command == "--version" && argc == 2) {
+    if (command == "--version" && n == 1 && !json) {
         std::printf("vorq-camctl (TELDORA Vision Desk) %s\n", VORQ_VERSION);
         return 0;
     }
+    const bool indexed = (command == "controls" && n == 2) || (command == "modes" && n == 2) ||
+                         (command == "get" && n == 3) || (command == "set" && n == 4) ||
+                         (command == "xu" && !json && (n == 5 || n == 6));
+    if (!(command == "list" && n == 1) && !indexed) {
+        usage();
+        return 2;
+    }
     std::vector<Camera> cameras;
-    if (command == "list" && argc == 2) {
-        if (!walkCameras(cameras)) return 1;
-        return listCameras(cameras);
+    if (!walkCameras(cameras)) return 1;
+    if (command == "list") {
+        emit(listReport(cameras), json, printList);
+        return 0;
     }
-    if (command == "controls" && argc == 3) {
-        if (!walkCameras(cameras)) return 1;
-        size_t index = 0;
-        if (!parseIndex(argv[2], cameras.size(), index)) return 2;
-        return showControls(cameras[index]);
+    size_t index = 0;
+    if (!parseIndex(args[1], cameras.size(), index)) return 2;
+    const Camera& camera = cameras[index];
+    if (command == "xu") return extensionUnit(camera, args[2], args[3], args[4], n == 6 ? args[5] : nullptr);
+    if (command == "controls") {
+        ComPtr<IBaseFilter> filter;
+        if (!bindFilter(camera, filter)) return 1;
+        emit(controlsReport(camera, index, filter.get()), json, printControls);
+        return 0;
     }
-    if (command == "xu" && (argc == 6 || argc == 7)) {
-        if (!walkCameras(cameras)) return 1;
-        size_t index = 0;
-        if (!parseIndex(argv[2], cameras.size(), index)) return 2;
-        return extensionUnit(cameras[index], argv[3], argv[4], argv[5], argc == 7 ? argv[6] : nullptr);
+    Json report;
+    if (command == "modes") {
+        const int rc = modesReport(camera, index, report);
+        if (rc == 0) emit(report, json, printModes);
+        return rc;
     }
-    usage();
-    return 2;
+    const int rc = readOrWriteControl(camera, index, args[2], command == "set" ? args[3] : nullptr, report);
+    if (rc != 0) return rc;
+    if (command == "set" && !json)
+        std::printf("ok\n");
+    else
+        emit(report, json, printValue);
+    return 0;
 }

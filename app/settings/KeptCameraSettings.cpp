@@ -124,6 +124,16 @@ void KeptCameraSettings::keepSwitch(const QString& name, bool on)
     reportWriteFailure(settings);
 }
 
+void KeptCameraSettings::keepText(const QString& name, const QString& text)
+{
+    if (key_.isEmpty()) return;
+    QSettings settings(ProgramFolders::cameraSettingsFile(), QSettings::IniFormat);
+    settings.beginGroup(group());
+    settings.setValue(name, text);
+    settings.endGroup();
+    reportWriteFailure(settings);
+}
+
 KeptCameraSettings::Values KeptCameraSettings::restore(CameraDevice& device) const
 {
     Values written;
@@ -161,6 +171,14 @@ std::optional<bool> KeptCameraSettings::keptSwitch(const QString& name) const
     if (kept == QLatin1String("true")) return true;
     if (kept == QLatin1String("false")) return false;
     return std::nullopt;
+}
+
+QString KeptCameraSettings::keptText(const QString& name) const
+{
+    if (key_.isEmpty()) return QString();
+    QSettings settings(ProgramFolders::cameraSettingsFile(), QSettings::IniFormat);
+    settings.beginGroup(group());
+    return settings.value(name).toString();
 }
 
 void KeptCameraSettings::forget()

@@ -10,7 +10,7 @@ class CameraDevice;
 // What the user set on a camera by hand, kept under the XDG config folder per
 // camera (CameraSettingsKey) and written back when that camera opens again:
 // the picture controls of the properties dialog and the contrast slider, and
-// the flip switches. A camera forgets its processing-unit and terminal
+// the flip switches; also the capture mode the user chose. A camera forgets its processing-unit and terminal
 // controls when it is unplugged or reboots; the program does not.
 class KeptCameraSettings {
 public:
@@ -37,10 +37,14 @@ public:
     // Keeps one control by name; unknown names are ignored.
     void keep(const QString& name, const Value& value);
     void keepSwitch(const QString& name, bool on);
+    // Any other choice kept with the camera (the capture mode, ...).
+    void keepText(const QString& name, const QString& text);
 
     // Writes the kept picture controls to the camera; returns those written.
     Values restore(CameraDevice& device) const;
     std::optional<bool> keptSwitch(const QString& name) const;
+    // Empty when nothing is kept under `name`.
+    QString keptText(const QString& name) const;
 
     // Forgets everything kept for this camera.
     void forget();

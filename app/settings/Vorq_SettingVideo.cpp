@@ -14,6 +14,7 @@
 #include <QPushButton>
 #include <QScopedValueRollback>
 #include <QSettings>
+#include <QVBoxLayout>
 #include <QSignalBlocker>
 #include <QSlider>
 #include <QTimer>
@@ -21,6 +22,7 @@
 #include "SettingVideoForm.h"
 #include "UserDialogs.h"
 #include "device/CameraDevice.h"
+#include "PtzPresetRow.h"
 #include "device/CameraSettingsKey.h"
 
 namespace {
@@ -51,6 +53,8 @@ void setMinimumQuietly(QSlider* slider, int minimum, int position)
 Vorq_SettingVideo::Vorq_SettingVideo(QWidget* parent) : QWidget(parent), ui_(std::make_unique<SettingVideoForm>())
 {
     ui_->setupUi(this);
+    presets_ = new PtzPresetRow(this);
+    if (auto* pageLayout = qobject_cast<QVBoxLayout*>(layout())) pageLayout->insertWidget(1, presets_);
     for (QLabel* link : {ui_->label_UVCSettings, ui_->label_restore_to_factory_settings}) {
         link->setMouseTracking(true);
         link->installEventFilter(this);
@@ -128,6 +132,7 @@ void Vorq_SettingVideo::bindCamera()
     zoomDevice.openDevice(deviceName);
     mainDevice.openDevice(deviceName);
     kept_ = KeptCameraSettings(CameraSettingsKey::of(deviceName));
+    presets_->setCamera(mainDevice.cameraControl(), kept_.cameraKey());
     refreshSettings();
     restoreKeptSettings();
 }
@@ -170,6 +175,7 @@ void Vorq_SettingVideo::captureState(bool state)
     if (!state) stopHeldMotion();
     captureOn_ = state;
     if (!state) {
+        presets_->setCamera(nullptr, QString());
         // Only sliderMoved writes, so this leaves the camera alone.
         for (QSlider* slider : {ui_->horizontalSlider, ui_->horizontalSlider_DRC, ui_->horizontalSlider_RG,
                                 ui_->horizontalSlider_BG})
@@ -485,6 +491,8 @@ void Vorq_SettingVideo::activateLink(QObject* link)
         if (UserDialogs::current().question(nullptr, QStringLiteral("Notice"),
                                             QStringLiteral("Restore to default settings?"))) {
             kept_.forget();
+            // The presets went with the kept settings: empty slots now.
+            presets_->setCamera(mainDevice.cameraControl(), kept_.cameraKey());
             writeByte(CameraDevice::XU_FACTORY_RESET, 1);
             pushButton_home_pressed();
             refreshSettings();

@@ -8,6 +8,7 @@
 #include "CameraInfo.h"
 #include "KeptCameraSettings.h"
 
+class PtzPresetRow;
 class QLabel;
 class QSlider;
 class SettingVideoForm;
@@ -37,6 +38,7 @@ public:
     QString lastCameraName() const { return lastCameraName_; }
     const SettingVideoForm& form() const { return *ui_; }
     const KeptCameraSettings& keptSettings() const { return kept_; }
+    PtzPresetRow* presetRow() const { return presets_; }
 
     // The firmware text shown for a camera's device information
     // ("<model>:<version>:..."): "FW: " before the version for the models
@@ -111,6 +113,7 @@ private:
     int heldKey_ = 0;
     bool controlsConnected_ = false;
     KeptCameraSettings kept_;
+    PtzPresetRow* presets_ = nullptr;
     // Set while the page writes what it read from the camera or kept for it:
     // only the user's own changes are kept.
     bool applyingCameraValues_ = false;

@@ -4,7 +4,7 @@
 // Views besides the window: "cameras" (the open camera list), "volume" (both
 // level popups at 100), "properties" (both pages of the properties dialog,
 // saved as <output>-1.png and <output>-2.png), "recording" (a recording
-// under way).
+// under way), "presets" (the video page with three preset slots filled).
 
 #include <cstdio>
 
@@ -25,7 +25,9 @@
 #include "VolumePopup.h"
 #include "Vorq_Cam.h"
 #include "Vorq_CamForm.h"
+#include "PtzPresetRow.h"
 #include "Vorq_SettingVideo.h"
+#include "device/CameraDevice.h"
 
 namespace {
 
@@ -111,6 +113,17 @@ int main(int argc, char* argv[])
                 });
                 click(window.videoSettings()->findChild<QLabel*>(QStringLiteral("label_UVCSettings")));
                 return;
+            }
+            if (view == QLatin1String("presets")) {
+                // Three slots filled at three zoom levels, each with its picture.
+                PtzPresetRow* row = window.videoSettings()->presetRow();
+                CameraDevice camera(GUID_NULL);
+                if (camera.openDevice(window.openedCamera().deviceName()) == 0 && camera.cameraControl()) {
+                    for (int slot = 1; slot <= 3; ++slot) {
+                        camera.cameraControl()->Set(CameraControl_Zoom, (slot - 1) * 40, CameraControl_Flags_Manual);
+                        row->save(slot);
+                    }
+                }
             }
             if (view == QLatin1String("volume")) {
                 for (VolumePopup* popup : {window.speakerPopup(), window.microphonePopup()}) {

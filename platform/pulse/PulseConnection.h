@@ -22,10 +22,12 @@ public:
     pa_context* context() const { return context_; }
     // Runs the loop until the operation is done; takes ownership of op.
     bool wait(pa_operation* op, int timeoutMs);
+    // Runs the loop until done() holds; false on timeout or a loop failure.
+    bool iterateUntil(const std::function<bool()>& done, int timeoutMs);
+    pa_mainloop* loop() const { return loop_; }
 
 private:
     PulseConnection() = default;
-    bool iterateUntil(const std::function<bool()>& done, int timeoutMs);
 
     pa_mainloop* loop_ = nullptr;
     pa_context* context_ = nullptr;

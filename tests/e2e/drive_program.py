@@ -15,7 +15,7 @@ import traceback
 import pyatspi
 
 import simcamera
-from a11y import (Failure, Program, Screen, act, centre, dump_tree, extents, find, has_state, poll, showing,
+from a11y import (Failure, Program, Screen, act, centre, dump_tree, extents, find, has_state, poll, showing, walk,
                   text_of, unnamed_controls, value_of)
 
 CAMERA = "TELDORA TX42"
@@ -54,8 +54,9 @@ class Session:
                     lambda: self.program.check_alive() or find(root, role=role, name=name), timeout)
 
     def chosen_camera(self):
-        """The combo box's current row."""
-        box = find(self.main, role=pyatspi.ROLE_COMBO_BOX)
+        """The camera box's current row."""
+        box = next((node for node in walk(self.main) if node.getRole() == pyatspi.ROLE_COMBO_BOX
+                    and node.name != "Capture mode"), None)
         if box is None:
             return None
         try:
