@@ -29,7 +29,6 @@
 #include <vector>
 
 #include <fcntl.h>
-#include <poll.h>
 #include <signal.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -45,20 +44,16 @@ extern "C" {
 }
 
 #include "CaptureInputSource.h"
+#include "PacedCamera.h"
 #include "medialib/Vorq_Medialib.h"
 
 namespace {
 
+using bench::PacedCamera;
+
 constexpr int kRate = 30;
 constexpr int kDistinctPictures = 30; // numbered 0..29, the marker's grey level
 constexpr int kMarker = 48;           // marker block size in pixels
-
-int64_t threadCpuUs()
-{
-    timespec ts;
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
-    return ts.tv_sec * 1000000LL + ts.tv_nsec / 1000;
-}
 
 int64_t processCpuUs()
 {
@@ -132,115 +127,6 @@ std::vector<std::vector<uint8_t>> encodePictures(int width, int height)
     return pictures;
 }
 
-// Writes the pictures into a pipe as multipart JPEG, paced like a camera.
-class PacedCamera {
-public:
-    PacedCamera(int width, int height) : pictures(encodePictures(width, height))
-    {
-        int fds[2];
-        if (pipe2(fds, O_CLOEXEC) != 0) std::exit(1);
-        readFd = fds[0];
-        writeFd = fds[1];
-        fcntl(writeFd, F_SETPIPE_SZ, 1 << 20);
-        fcntl(writeFd, F_SETFL, O_NONBLOCK);
-        size_t total = 0;
-        for (const auto& p : pictures) total += p.size();
-        averageBytes = total / pictures.size();
-    }
-    ~PacedCamera()
-    {
-        stop();
-        if (readFd >= 0) close(readFd);
-    }
-
-    std::string url() const { return "pipe:" + std::to_string(readFd); }
-    size_t pictureBytes() const { return averageBytes; }
-
-    void start()
-    {
-        running = true;
-        thread = std::thread([this] { run(); });
-    }
-    void stop()
-    {
-        {
-            std::lock_guard<std::mutex> lock(mutex);
-            running = false;
-        }
-        wake.notify_all();
-        if (thread.joinable()) thread.join();
-        if (writeFd >= 0) close(writeFd);
-        writeFd = -1;
-    }
-
-    // Engine-clock time at which the newest picture with this number was sent.
-    int64_t sentAt(int index) const { return sendTimes[static_cast<size_t>(index)].load(); }
-    int64_t framesSent() const { return sent.load(); }
-    int64_t cpuUs() const { return writerCpu.load(); }
-
-private:
-    void run()
-    {
-        const int64_t start = av_gettime_relative();
-        int64_t n = 0;
-        std::unique_lock<std::mutex> lock(mutex);
-        while (running) {
-            const int64_t due = start + n * 1000000 / kRate;
-            // Paced like a sensor: a timed wait, cut short by stop().
-            if (wake.wait_until(lock, std::chrono::steady_clock::time_point(std::chrono::microseconds(due)),
-                                [this] { return !running; }))
-                break;
-            lock.unlock();
-            const int index = static_cast<int>(n % kDistinctPictures);
-            const auto& jpeg = pictures[static_cast<size_t>(index)];
-            char header[128];
-            const int h = std::snprintf(header, sizeof header,
-                                        "--ffmpeg\r\nContent-type: image/jpeg\r\nContent-length: %zu\r\n\r\n",
-                                        jpeg.size());
-            sendTimes[static_cast<size_t>(index)] = av_gettime_relative();
-            const bool ok = writeAll(header, static_cast<size_t>(h)) && writeAll(jpeg.data(), jpeg.size()) &&
-                            writeAll("\r\n", 2);
-            ++sent;
-            ++n;
-            writerCpu = threadCpuUs();
-            lock.lock();
-            if (!ok) break;
-        }
-    }
-
-    // Gives up when stop() is called while nobody reads the pipe any more.
-    bool writeAll(const void* data, size_t size)
-    {
-        const auto* p = static_cast<const uint8_t*>(data);
-        while (size > 0) {
-            const ssize_t n = write(writeFd, p, size);
-            if (n > 0) {
-                p += n;
-                size -= static_cast<size_t>(n);
-                continue;
-            }
-            if (n < 0 && errno != EAGAIN) return false;
-            pollfd out{writeFd, POLLOUT, 0};
-            poll(&out, 1, 50);
-            std::lock_guard<std::mutex> lock(mutex);
-            if (!running) return false;
-        }
-        return true;
-    }
-
-    std::vector<std::vector<uint8_t>> pictures;
-    size_t averageBytes = 0;
-    int readFd = -1;
-    int writeFd = -1;
-    std::thread thread;
-    std::mutex mutex;
-    std::condition_variable wake;
-    bool running = false;
-    std::atomic<int64_t> sendTimes[kDistinctPictures] = {};
-    std::atomic<int64_t> sent{0};
-    std::atomic<int64_t> writerCpu{0};
-};
-
 // The engine's clock is av_gettime_relative; steady_clock is the same clock
 // on Linux, which the pacing above relies on.
 void checkClocks()
@@ -306,7 +192,7 @@ struct PreviewFigures {
 
 PreviewFigures enginePreview(int width, int height, int seconds)
 {
-    PacedCamera camera(width, height);
+    PacedCamera camera(encodePictures(width, height));
     installInputs(camera, false);
     Vorq_Medialib engine;
     engine.SetCapture("bench camera", 0);
@@ -350,7 +236,7 @@ PreviewFigures enginePreview(int width, int height, int seconds)
 // The same stream, read, decoded and converted to RGB24 in one plain loop.
 PreviewFigures plainLoop(int width, int height, int seconds)
 {
-    PacedCamera camera(width, height);
+    PacedCamera camera(encodePictures(width, height));
     camera.start();
     AVFormatContext* input = nullptr;
     AVDictionary* options = nullptr;
@@ -431,7 +317,7 @@ void benchPreview(int seconds)
     for (const auto& s : sizes) {
         const PreviewFigures engine = enginePreview(s[0], s[1], seconds);
         const PreviewFigures plain = plainLoop(s[0], s[1], seconds);
-        const size_t kb = PacedCamera(s[0], s[1]).pictureBytes() / 1024;
+        const size_t kb = PacedCamera(encodePictures(s[0], s[1])).pictureBytes() / 1024;
         std::printf("%4dx%-5d %8zu | %7.2f %9.2f %9.1f %9.1f %9.1f | %9.2f %9.2f | %6.2f\n", s[0], s[1], kb,
                     engine.fps, engine.cpuPerFrameMs, engine.ageMeanMs, engine.age95Ms, engine.ageMaxMs, plain.fps,
                     plain.cpuPerFrameMs, plain.cpuPerFrameMs > 0 ? engine.cpuPerFrameMs / plain.cpuPerFrameMs : 0);
@@ -489,7 +375,7 @@ RecordFigures engineRecord(int width, int height, int seconds)
         std::lock_guard<std::mutex> lock(presetMutex);
         settledPreset = "fast";
     }
-    PacedCamera camera(width, height);
+    PacedCamera camera(encodePictures(width, height));
     installInputs(camera, true);
     Vorq_Medialib engine;
     engine.SetCapture("bench camera", 0);
@@ -526,7 +412,7 @@ RecordFigures engineRecord(int width, int height, int seconds)
 // AAC into fragmented MP4 with the same encoder settings.
 RecordFigures ffmpegRecord(int width, int height, int seconds, const std::string& preset)
 {
-    PacedCamera camera(width, height);
+    PacedCamera camera(encodePictures(width, height));
     const std::string path = scratchFile();
     const std::string command =
         "exec ffmpeg -nostdin -v error -y -fflags nobuffer -f mpjpeg -i 'pipe:3' -f lavfi -i "
