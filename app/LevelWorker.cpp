@@ -17,13 +17,16 @@ LevelWorker::~LevelWorker()
     thread_.join();
 }
 
-void LevelWorker::requestRead()
+unsigned LevelWorker::requestRead()
 {
+    unsigned number;
     {
         std::lock_guard<std::mutex> lock(mutex_);
         readPending_ = true;
+        number = ++readsRequested_;
     }
     wake_.notify_one();
+    return number;
 }
 
 void LevelWorker::requestWrite(float level)
@@ -51,10 +54,11 @@ void LevelWorker::run()
             continue;
         }
         readPending_ = false;
+        const unsigned number = readsRequested_;
         lock.unlock();
         float level = 0.0f;
         if (read_) read_(level);
-        if (done_) done_(level);
+        if (done_) done_(level, number);
         lock.lock();
     }
 }

@@ -12,8 +12,9 @@ class LevelWorker {
 public:
     using Read = std::function<int(float&)>;
     using Write = std::function<int(float)>;
-    // Called on the worker thread with the level read (0 when nothing answered).
-    using ReadDone = std::function<void(float)>;
+    // Called on the worker thread with the level read (0 when nothing answered)
+    // and the number of the newest request that read answers.
+    using ReadDone = std::function<void(float, unsigned)>;
 
     LevelWorker(Read read, Write write, ReadDone done);
     // Waits for the request in progress, which the sound server's own
@@ -22,7 +23,9 @@ public:
     LevelWorker(const LevelWorker&) = delete;
     LevelWorker& operator=(const LevelWorker&) = delete;
 
-    void requestRead();
+    // Returns the request's number; reads asked for while one is pending are
+    // answered together, with the newest number.
+    unsigned requestRead();
     void requestWrite(float level);
 
 private:
@@ -35,6 +38,7 @@ private:
     std::condition_variable wake_;
     bool stop_ = false;
     bool readPending_ = false;
+    unsigned readsRequested_ = 0;
     bool writePending_ = false;
     float writeLevel_ = 0.0f;
     std::thread thread_;

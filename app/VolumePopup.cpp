@@ -45,8 +45,8 @@ VolumePopup::VolumePopup(QWidget* window, QPushButton* button, Config config)
     valueLabel_->setGeometry(config_.labelGeometry);
     valueLabel_->setStyleSheet(kLabelStyle);
 
-    worker_ = std::make_unique<LevelWorker>(config_.read, config_.write, [this](float level) {
-        QMetaObject::invokeMethod(this, [this, level] { showRead(level); }, Qt::QueuedConnection);
+    worker_ = std::make_unique<LevelWorker>(config_.read, config_.write, [this](float level, unsigned number) {
+        QMetaObject::invokeMethod(this, [this, level, number] { showRead(level, number); }, Qt::QueuedConnection);
     });
     refresh();
 
@@ -160,14 +160,15 @@ VolumePopup::~VolumePopup()
 
 void VolumePopup::refresh()
 {
-    readWanted_ = true;
-    worker_->requestRead();
+    readWanted_ = worker_->requestRead();
 }
 
-void VolumePopup::showRead(float level)
+void VolumePopup::showRead(float level, unsigned number)
 {
-    if (!readWanted_) return;
-    readWanted_ = false;
+    // Only the answer to the newest refresh: an older answer still on its
+    // way would show a level from before a move.
+    if (readWanted_ == 0 || number != readWanted_) return;
+    readWanted_ = 0;
     // Nothing answered: the slider shows silence rather than a stale value.
     if (isSilent(level)) {
         slider_->setValue(0);
@@ -183,7 +184,7 @@ void VolumePopup::showRead(float level)
 
 void VolumePopup::sliderMoved(int position)
 {
-    readWanted_ = false;
+    readWanted_ = 0;
     showLevel(position);
     hideTimer_->stop();
     slider_->show();

@@ -79,7 +79,7 @@ protected:
 
 private:
     void close();
-    void showRead(float level);
+    void showRead(float level, unsigned number);
     void showLevel(int level);
     void placeLabel(int level);
     void armHideTimer(int ms);
@@ -92,7 +92,8 @@ private:
     QLabel* valueLabel_ = nullptr;
     QTimer* hideTimer_ = nullptr;
     // A read was asked for and no slider move has overtaken it.
-    bool readWanted_ = false;
+    // Number of the read whose answer is wanted; 0: none.
+    unsigned readWanted_ = 0;
     std::unique_ptr<LevelWorker> worker_;
     QProgressBar* meter_ = nullptr;
     std::unique_ptr<vorq::platform::PeakMeter> peakMeter_;
