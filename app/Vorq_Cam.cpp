@@ -116,7 +116,13 @@ void Vorq_Cam::paintEvent(QPaintEvent* event)
 
 void Vorq_Cam::setupWindow()
 {
-    setWindowFlags(windowFlags() & ~Qt::WindowMaximizeButtonHint);
+    // Before the native window exists the flags only need recording: setting
+    // them re-parents the window, which restyles every widget of the form.
+    const Qt::WindowFlags flags = windowFlags() & ~Qt::WindowMaximizeButtonHint;
+    if (testAttribute(Qt::WA_WState_Created))
+        setWindowFlags(flags);
+    else
+        overrideWindowFlags(flags);
     setFixedSize(1159, 713);
     setWindowIcon(QIcon(QStringLiteral(":/UI/Icon/icon_title.png")));
     setWindowTitle(QStringLiteral("TELDORA_Vision_Desk_V1.0.0.5"));
@@ -131,12 +137,14 @@ void Vorq_Cam::setupWindow()
     settingGroup->addButton(ui->bt_AI, 2);
     settingGroup->addButton(ui->bt_upgrade, 3);
 
-    videoPage = new Vorq_SettingVideo(this);
+    // Built inside the page stack they are added to, so adding them does not
+    // restyle each page a second time.
+    videoPage = new Vorq_SettingVideo(ui->settingWidget);
     videoPage->connectControls(currentCamera);
     videoPage->presetRow()->setFrameSource([this] { return lastFrame; });
     videoPage->presetRow()->installShortcuts(this);
-    audioPage = new Vorq_settingAudio(this);
-    aiPage = new Vorq_settingAI(this);
+    audioPage = new Vorq_settingAudio(ui->settingWidget);
+    aiPage = new Vorq_settingAI(ui->settingWidget);
     ui->settingWidget->addWidget(videoPage);
     ui->settingWidget->addWidget(audioPage);
     ui->settingWidget->addWidget(aiPage);
@@ -572,6 +580,7 @@ void Vorq_Cam::bt_record_Clicked(bool state)
         recordTimer = new QTimer;
         recordStartTime = QTime::currentTime();
         connect(recordTimer, &QTimer::timeout, this, &Vorq_Cam::updateRecordTime);
+        recordTimer->setTimerType(Qt::PreciseTimer);
         recordTimer->start(1);
         return;
     }
@@ -626,8 +635,19 @@ QString Vorq_Cam::recordTimeText(const QTime& start, const QTime& now)
 
 void Vorq_Cam::updateRecordTime()
 {
-    const QString text = recordTimeText(recordStartTime, QTime::currentTime());
+    const QTime now = QTime::currentTime();
+    const QString text = recordTimeText(recordStartTime, now);
     if (ui->label_recordTime->text() != text) showRecordTime(text);
+    // The shown text changes once a second: wake just after that moment
+    // instead of every millisecond, which kept the GUI thread busy.
+    if (recordTimer) recordTimer->setInterval(msecsToNextRecordSecond(recordStartTime, now));
+}
+
+int Vorq_Cam::msecsToNextRecordSecond(const QTime& start, const QTime& now)
+{
+    constexpr int kDay = 24 * 60 * 60 * 1000;
+    const int elapsed = ((start.msecsTo(now) % kDay) + kDay) % kDay;
+    return 1000 - elapsed % 1000 + 1;
 }
 
 void Vorq_Cam::showRecordTime(const QString& text)

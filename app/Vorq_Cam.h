@@ -33,6 +33,8 @@ public:
     // The elapsed recording time shown from `start` to `now`, "hh:mm:ss",
     // taken modulo a day so a recording across midnight shows its duration.
     static QString recordTimeText(const QTime& start, const QTime& now);
+    // Milliseconds until the recording time shown next changes (just after it).
+    static int msecsToNextRecordSecond(const QTime& start, const QTime& now);
 
     // Seen by tests and tools; the window owns all of it.
     Vorq_CamForm* form() const { return ui.get(); }

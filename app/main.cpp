@@ -3,6 +3,7 @@
 
 #include <QApplication>
 
+#include "ProgramEnvironment.h"
 #include "ProgramOptions.h"
 #include "Vorq_Cam.h"
 
@@ -20,8 +21,7 @@ int main(int argc, char* argv[])
     case ProgramOptions::Action::Run:
         break;
     }
-    // Only takes effect before the application object exists.
-    QApplication::setAttribute(Qt::AA_EnableHighDpiScaling);
+    ProgramEnvironment::prepare();
     QApplication app(argc, argv);
     // Desktops match the window to its menu entry and icon by this name.
     QApplication::setDesktopFileName(QStringLiteral("com.teldora.VisionDesk"));

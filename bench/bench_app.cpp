@@ -25,12 +25,14 @@
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <QProcess>
+#include <QProcessEnvironment>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTimer>
 
 #include "FirstPaint.h"
 #include "Interleaved.h"
+#include "ProgramEnvironment.h"
 #include "UserDialogs.h"
 #include "Vorq_Cam.h"
 #include "Vorq_CamForm.h"
@@ -183,7 +185,7 @@ void printStalls(const char* name, const Phase& p)
 // A start-up child as the program starts: the window built, shown and painted.
 int startupChild(int argc, char** argv)
 {
-    QApplication::setAttribute(Qt::AA_EnableHighDpiScaling);
+    ProgramEnvironment::prepare();
     QApplication app(argc, argv);
     Vorq_Cam window;
     FirstPaint painted(&window, [&] { return window.selectedIndex(); });
@@ -193,9 +195,11 @@ int startupChild(int argc, char** argv)
 
 // Milliseconds from starting `program` to its "painted" line; -1 when it did
 // not report. opened: whether the detail was 1 (the camera opened).
-double startOnce(const QString& program, const QStringList& arguments, bool& opened)
+double startOnce(const QString& program, const QStringList& arguments, bool& opened,
+                 const QProcessEnvironment& environment = QProcessEnvironment::systemEnvironment())
 {
     QProcess child;
+    child.setProcessEnvironment(environment);
     QElapsedTimer t;
     t.start();
     child.start(program, arguments);
@@ -209,29 +213,41 @@ double startOnce(const QString& program, const QStringList& arguments, bool& ope
     return ms;
 }
 
+// The program against a Qt hello-world as Qt starts it by default (which
+// loads the OpenGL stack for its first window), and against the same
+// hello-world without it, as the program starts: the second ratio is the
+// program's own work.
 void startupFigures(const char* self, int pairs)
 {
     const QString program = QString::fromLocal8Bit(self);
     const QString hello = QFileInfo(program).dir().filePath(QStringLiteral("bench_app_hello_child"));
+    QProcessEnvironment withoutGl = QProcessEnvironment::systemEnvironment();
+    withoutGl.insert(QStringLiteral("QT_XCB_GL_INTEGRATION"), QStringLiteral("none"));
     bench::Pairs figures;
+    bench::Pairs ownWork;
     int opened = 0;
     bool ignored = false;
     // One unmeasured run each warms the file cache.
     startOnce(hello, {}, ignored);
+    startOnce(hello, {}, ignored, withoutGl);
     startOnce(program, {QStringLiteral("--startup-child")}, ignored);
     for (int i = 0; i < pairs; ++i) {
         bool helloPainted = false;
         bool cameraOpened = false;
         const double base = startOnce(hello, {}, helloPainted);
         const double ms = startOnce(program, {QStringLiteral("--startup-child")}, cameraOpened);
-        if (base < 0 || ms < 0) {
+        const double bare = startOnce(hello, {}, helloPainted, withoutGl);
+        if (base < 0 || ms < 0 || bare < 0) {
             std::printf("start-up: a child did not report\n");
             return;
         }
         if (cameraOpened) ++opened;
         figures.add(base, ms);
+        ownWork.add(bare, ms);
     }
     figures.print("Start-up to the window painted", "Qt hello-world", "program, sole camera opened", "ms");
+    ownWork.print("Start-up, the program's own work", "hello-world without OpenGL", "program, sole camera opened",
+                  "ms");
     std::printf("  the camera was opened in %d of %zu program runs\n", opened, figures.size());
 }
 

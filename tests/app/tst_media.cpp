@@ -413,6 +413,10 @@ private slots:
         // Across midnight the true duration.
         QCOMPARE(Vorq_Cam::recordTimeText(QTime(23, 59, 58), QTime(0, 0, 3)), QStringLiteral("00:00:05"));
         QCOMPARE(Vorq_Cam::recordTimeText(QTime(22, 0, 0), QTime(21, 59, 59)), QStringLiteral("23:59:59"));
+        // The timer wakes just after the shown second changes, midnight included.
+        QCOMPARE(Vorq_Cam::msecsToNextRecordSecond(QTime(10, 0, 0), QTime(10, 0, 0, 1)), 1000);
+        QCOMPARE(Vorq_Cam::msecsToNextRecordSecond(QTime(10, 0, 0, 500), QTime(10, 0, 7, 499)), 2);
+        QCOMPARE(Vorq_Cam::msecsToNextRecordSecond(QTime(23, 59, 59, 900), QTime(0, 0, 0, 100)), 801);
     }
 
 private:
