@@ -1,12 +1,27 @@
-// Media engine figures: preview rate, CPU per frame against a plain FFmpeg
-// decode-and-convert loop, age of a picture at frameBuffer, and the share of
-// camera frames a recording keeps.
+// Media engine figures, each in interleaved pairs: the engine's run, then its
+// baseline on the same stream right after it, pair by pair, at least three
+// pairs; both runs and the ratios pair by pair as min/median/max.
 //
 // The camera is an MJPEG stream (4:2:2, noisy, like a UVC camera sends it)
 // written into a pipe at 30 frames per second; each picture carries its number
 // in a flat block in the top-left corner, so a receiver knows when it was sent.
+// The pipe writer's CPU is left out of this process's figures.
 //
-//   bench_media [preview|record|record1080|all] [seconds] [pairs]
+//   - Preview (800x600, 1280x720, 1920x1080): the engine delivering RGB24
+//     pictures at frameBuffer, against the same stream read, decoded and
+//     converted to RGB24 in one plain FFmpeg loop: CPU per frame, frames per
+//     second, and a picture's age when it arrives (mean, p95, max).
+//   - Recording (800x600 and 1280x720; 1920x1080 on its own): the engine
+//     previewing and recording with a 48 kHz stereo microphone, against the
+//     ffmpeg command line recording the same stream and sound to fragmented
+//     MP4 with the same encoder settings, at the preset the engine settled on
+//     in that pair: CPU per picture in the file (the two need not keep equally
+//     many), the share of the camera's frames in the file, and the time from
+//     the stop request to the finished file per minute recorded. ffmpeg's
+//     figures cover one second more (its start) and are scaled to match.
+//
+//   bench_media [preview|record|record1080|all] [seconds per run] [pairs, at least 3]
+//   (seconds per run: 10 for preview and 60 for recording unless given)
 
 #include <QCoreApplication>
 #include <QEventLoop>
@@ -44,12 +59,14 @@ extern "C" {
 }
 
 #include "CaptureInputSource.h"
+#include "Interleaved.h"
 #include "PacedCamera.h"
 #include "medialib/Vorq_Medialib.h"
 
 namespace {
 
 using bench::PacedCamera;
+using Pictures = std::vector<std::vector<uint8_t>>;
 
 constexpr int kRate = 30;
 constexpr int kDistinctPictures = 30; // numbered 0..29, the marker's grey level
@@ -73,9 +90,9 @@ int markerIndex(int grey)
 }
 
 // Pre-encoded pictures of one size.
-std::vector<std::vector<uint8_t>> encodePictures(int width, int height)
+Pictures encodePictures(int width, int height)
 {
-    std::vector<std::vector<uint8_t>> pictures;
+    Pictures pictures;
     const AVCodec* codec = avcodec_find_encoder(AV_CODEC_ID_MJPEG);
     AVCodecContext* enc = avcodec_alloc_context3(codec);
     enc->width = width;
@@ -190,9 +207,9 @@ struct PreviewFigures {
     double ageMaxMs = 0;
 };
 
-PreviewFigures enginePreview(int width, int height, int seconds)
+PreviewFigures enginePreview(const Pictures& pictures, int width, int height, int seconds)
 {
-    PacedCamera camera(encodePictures(width, height));
+    PacedCamera camera(pictures);
     installInputs(camera, false);
     Vorq_Medialib engine;
     engine.SetCapture("bench camera", 0);
@@ -234,9 +251,9 @@ PreviewFigures enginePreview(int width, int height, int seconds)
 }
 
 // The same stream, read, decoded and converted to RGB24 in one plain loop.
-PreviewFigures plainLoop(int width, int height, int seconds)
+PreviewFigures plainLoop(const Pictures& pictures, int width, int height, int seconds)
 {
-    PacedCamera camera(encodePictures(width, height));
+    PacedCamera camera(pictures);
     camera.start();
     AVFormatContext* input = nullptr;
     AVDictionary* options = nullptr;
@@ -308,20 +325,35 @@ PreviewFigures plainLoop(int width, int height, int seconds)
     return f;
 }
 
-void benchPreview(int seconds)
+void benchPreview(int seconds, int pairs)
 {
-    std::printf("Preview, MJPEG 4:2:2 at %d frames/s, %d s per run\n", kRate, seconds);
-    std::printf("%-10s %8s | %7s %9s %9s %9s %9s | %9s %9s | %6s\n", "size", "jpeg KB", "fps", "ms CPU/f",
-                "age mean", "age p95", "age max", "plain fps", "plain ms", "ratio");
+    std::printf("Preview, MJPEG 4:2:2 at %d frames/s, %d s per run, %d pairs (the engine, then a plain FFmpeg loop "
+                "reading, decoding and converting the same stream to RGB24)\n",
+                kRate, seconds, pairs);
     const int sizes[][2] = {{800, 600}, {1280, 720}, {1920, 1080}};
     for (const auto& s : sizes) {
-        const PreviewFigures engine = enginePreview(s[0], s[1], seconds);
-        const PreviewFigures plain = plainLoop(s[0], s[1], seconds);
-        const size_t kb = PacedCamera(encodePictures(s[0], s[1])).pictureBytes() / 1024;
-        std::printf("%4dx%-5d %8zu | %7.2f %9.2f %9.1f %9.1f %9.1f | %9.2f %9.2f | %6.2f\n", s[0], s[1], kb,
-                    engine.fps, engine.cpuPerFrameMs, engine.ageMeanMs, engine.age95Ms, engine.ageMaxMs, plain.fps,
-                    plain.cpuPerFrameMs, plain.cpuPerFrameMs > 0 ? engine.cpuPerFrameMs / plain.cpuPerFrameMs : 0);
-        std::fflush(stdout);
+        const Pictures pictures = encodePictures(s[0], s[1]);
+        bench::Pairs cpu, fps, ageMean, age95, ageMax;
+        for (int pair = 0; pair < pairs; ++pair) {
+            const PreviewFigures engine = enginePreview(pictures, s[0], s[1], seconds);
+            const PreviewFigures plain = plainLoop(pictures, s[0], s[1], seconds);
+            std::printf("%4dx%-5d pair %d: engine %.2f frames/s, %.2f ms CPU/frame, age mean %.1f ms | plain loop "
+                        "%.2f frames/s, %.2f ms CPU/frame, age mean %.1f ms\n",
+                        s[0], s[1], pair + 1, engine.fps, engine.cpuPerFrameMs, engine.ageMeanMs, plain.fps,
+                        plain.cpuPerFrameMs, plain.ageMeanMs);
+            std::fflush(stdout);
+            cpu.add(plain.cpuPerFrameMs, engine.cpuPerFrameMs);
+            fps.add(plain.fps, engine.fps);
+            ageMean.add(plain.ageMeanMs, engine.ageMeanMs);
+            age95.add(plain.age95Ms, engine.age95Ms);
+            ageMax.add(plain.ageMaxMs, engine.ageMaxMs);
+        }
+        std::printf("%4dx%-5d, %zu KB a picture\n", s[0], s[1], PacedCamera(pictures).pictureBytes() / 1024);
+        cpu.print("CPU per frame", "plain FFmpeg loop", "media engine", "ms");
+        fps.print("Frames per second", "plain FFmpeg loop", "media engine", "frames/s");
+        ageMean.print("Picture age at delivery, mean", "plain FFmpeg loop", "media engine (frameBuffer)", "ms");
+        age95.print("Picture age at delivery, p95", "plain FFmpeg loop", "media engine (frameBuffer)", "ms");
+        ageMax.print("Picture age at delivery, max", "plain FFmpeg loop", "media engine (frameBuffer)", "ms");
     }
 }
 
@@ -369,13 +401,13 @@ std::string scratchFile()
     return path;
 }
 
-RecordFigures engineRecord(int width, int height, int seconds)
+RecordFigures engineRecord(const Pictures& pictures, int width, int height, int seconds)
 {
     {
         std::lock_guard<std::mutex> lock(presetMutex);
         settledPreset = "fast";
     }
-    PacedCamera camera(encodePictures(width, height));
+    PacedCamera camera(pictures);
     installInputs(camera, true);
     Vorq_Medialib engine;
     engine.SetCapture("bench camera", 0);
@@ -410,9 +442,9 @@ RecordFigures engineRecord(int width, int height, int seconds)
 
 // The ffmpeg command line doing the same job on the same stream: H.264 and
 // AAC into fragmented MP4 with the same encoder settings.
-RecordFigures ffmpegRecord(int width, int height, int seconds, const std::string& preset)
+RecordFigures ffmpegRecord(const Pictures& pictures, int seconds, const std::string& preset)
 {
-    PacedCamera camera(encodePictures(width, height));
+    PacedCamera camera(pictures);
     const std::string path = scratchFile();
     const std::string command =
         "exec ffmpeg -nostdin -v error -y -fflags nobuffer -f mpjpeg -i 'pipe:3' -f lavfi -i "
@@ -453,48 +485,38 @@ RecordFigures ffmpegRecord(int width, int height, int seconds, const std::string
     return f;
 }
 
-void printSpread(const char* label, std::vector<double> values)
-{
-    std::sort(values.begin(), values.end());
-    std::printf("  %-34s min %6.3f  median %6.3f  max %6.3f\n", label, values.front(), values[values.size() / 2],
-                values.back());
-}
-
 void benchRecord(int seconds, int pairs, const std::vector<std::pair<int, int>>& sizes)
 {
     std::printf("Recording, MJPEG 4:2:2 at %d frames/s plus a 48 kHz stereo microphone, %d s per run, %d pairs "
                 "(engine, then ffmpeg at the preset the engine settled on, -tune zerolatency -crf 23, AAC 128k)\n",
                 kRate, seconds, pairs);
     for (const auto& s : sizes) {
-        std::vector<double> ratios, kept, ffKept, stopPerMinute;
+        const Pictures pictures = encodePictures(s.first, s.second);
+        bench::Pairs cpu, kept, stop;
         for (int pair = 0; pair < pairs; ++pair) {
-            const RecordFigures e = engineRecord(s.first, s.second, seconds);
+            const RecordFigures e = engineRecord(pictures, s.first, s.second, seconds);
             std::string preset;
             {
                 std::lock_guard<std::mutex> lock(presetMutex);
                 preset = settledPreset;
             }
-            const RecordFigures f = ffmpegRecord(s.first, s.second, seconds, preset);
+            const RecordFigures f = ffmpegRecord(pictures, seconds, preset);
             std::printf("%4dx%-5d pair %d: engine %.1f CPU s, %lld/%lld frames, stop %.0f ms, preset %s | ffmpeg "
-                        "%.1f CPU s, %lld/%lld frames\n",
+                        "%.1f CPU s, %lld/%lld frames, stop %.0f ms\n",
                         s.first, s.second, pair + 1, e.cpuSeconds, static_cast<long long>(e.inFile),
                         static_cast<long long>(e.offered), e.stopMs, preset.c_str(), f.cpuSeconds,
-                        static_cast<long long>(f.inFile), static_cast<long long>(f.offered));
+                        static_cast<long long>(f.inFile), static_cast<long long>(f.offered), f.stopMs);
             std::fflush(stdout);
             // Per picture in the file: the two may not have taken equally many.
-            ratios.push_back(f.cpuSeconds > 0 && e.inFile > 0 && f.inFile > 0
-                                 ? (e.cpuSeconds / e.inFile) / (f.cpuSeconds / f.inFile)
-                                 : 0);
-            kept.push_back(e.offered ? 100.0 * e.inFile / e.offered : 0);
-            ffKept.push_back(f.offered ? 100.0 * f.inFile / f.offered : 0);
-            stopPerMinute.push_back(e.stopMs * 60.0 / seconds);
+            if (e.inFile > 0 && f.inFile > 0) cpu.add(f.cpuSeconds * 1000 / f.inFile, e.cpuSeconds * 1000 / e.inFile);
+            kept.add(f.offered ? 100.0 * f.inFile / f.offered : 0, e.offered ? 100.0 * e.inFile / e.offered : 0);
+            // ffmpeg's file holds one second more.
+            stop.add(f.stopMs * 60.0 / (seconds + 1), e.stopMs * 60.0 / seconds);
         }
         std::printf("%4dx%-5d\n", s.first, s.second);
-        printSpread("CPU per picture, engine / ffmpeg", ratios);
-        printSpread("engine frames kept %", kept);
-        printSpread("ffmpeg frames kept % (approx.)", ffKept);
-        printSpread("stop ms per minute recorded", stopPerMinute);
-        std::fflush(stdout);
+        cpu.print("CPU per picture in the file", "ffmpeg command line", "media engine", "ms");
+        kept.print("Camera frames kept in the file", "ffmpeg command line (approx)", "media engine", "%");
+        stop.print("Stop to finished file, per minute recorded", "ffmpeg command line", "media engine", "ms");
     }
 }
 
@@ -506,11 +528,18 @@ int main(int argc, char** argv)
     qInstallMessageHandler(engineLog);
     checkClocks();
     const std::string what = argc > 1 ? argv[1] : "all";
-    if (what == "preview" || what == "all") benchPreview(argc > 2 ? std::atoi(argv[2]) : 10);
-
-    const int seconds = argc > 2 ? std::atoi(argv[2]) : 60;
-    const int pairs = argc > 3 ? std::atoi(argv[3]) : 3;
-    if (what == "record" || what == "all") benchRecord(seconds, pairs, {{800, 600}, {1280, 720}});
-    if (what == "record1080" || what == "all") benchRecord(seconds, pairs, {{1920, 1080}});
+    const int seconds = argc > 2 ? std::atoi(argv[2]) : 0;
+    const int pairs = argc > 3 ? std::max(3, std::atoi(argv[3])) : 3;
+    const bool known = what == "preview" || what == "record" || what == "record1080" || what == "all";
+    if (!known || (argc > 2 && seconds <= 0)) {
+        std::fprintf(stderr, "usage: bench_media [preview|record|record1080|all] [seconds per run] [pairs]\n");
+        return 2;
+    }
+    std::printf("load average before: %s\n", bench::loadAverage().c_str());
+    if (what == "preview" || what == "all") benchPreview(seconds > 0 ? seconds : 10, pairs);
+    const int recordSeconds = seconds > 0 ? seconds : 60;
+    if (what == "record" || what == "all") benchRecord(recordSeconds, pairs, {{800, 600}, {1280, 720}});
+    if (what == "record1080" || what == "all") benchRecord(recordSeconds, pairs, {{1920, 1080}});
+    std::printf("load average after: %s\n", bench::loadAverage().c_str());
     return 0;
 }
