@@ -10,6 +10,7 @@
 // Without DISPLAY the benchmark starts its own Xvfb.
 // Usage: bench_app [seconds per preview phase, default 5] [pairs, default 3]
 //        bench_app --profile-preview SECONDS   (only the window previewing)
+//        bench_app --profile-engine SECONDS    (only the engine previewing)
 
 #include <algorithm>
 #include <cstdio>
@@ -286,10 +287,14 @@ int main(int argc, char** argv)
     if (argc > 1 && QByteArray(argv[1]) == "--startup-child") return startupChild(argc, argv);
 
     const std::unique_ptr<QProcess> xvfb = ensureDisplay();
-    if (argc > 2 && QByteArray(argv[1]) == "--profile-preview") {
-        // One long phase of the window previewing, to attach a profiler to.
+    if (argc > 2 && (QByteArray(argv[1]) == "--profile-preview" || QByteArray(argv[1]) == "--profile-engine")) {
+        // One long phase of the window previewing (or of the engine alone),
+        // to attach a profiler to.
         QApplication app(argc, argv);
-        programPreviewing(std::max(1, atoi(argv[2])), nullptr);
+        if (QByteArray(argv[1]) == "--profile-engine")
+            engineAlone(std::max(1, atoi(argv[2])));
+        else
+            programPreviewing(std::max(1, atoi(argv[2])), nullptr);
         return 0;
     }
     const int seconds = argc > 1 ? std::max(1, atoi(argv[1])) : 5;
