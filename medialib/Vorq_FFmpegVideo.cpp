@@ -10,6 +10,7 @@
 
 extern "C" {
 #include <libavutil/opt.h>
+#include <libavutil/pixdesc.h>
 #include <libavutil/time.h>
 }
 
@@ -34,6 +35,30 @@ int64_t encodeDelayForTesting()
     const char* value = std::getenv("VORQ_MEDIA_TEST_ENCODE_DELAY_US");
     return value ? std::atoll(value) : 0;
 }
+
+// Makes `to` a new reference to the pixels of `from`, with nothing else of
+// it: the encoder then sees what it would see of a converted picture (no
+// decoder flags, side data or time stamps of the camera's frame).
+bool referencePixels(const AVFrame& from, AVFrame& to)
+{
+    av_frame_unref(&to);
+    to.format = from.format;
+    to.width = from.width;
+    to.height = from.height;
+    for (int i = 0; i < AV_NUM_DATA_POINTERS; ++i) {
+        if (from.buf[i]) {
+            to.buf[i] = av_buffer_ref(from.buf[i]);
+            if (!to.buf[i]) {
+                av_frame_unref(&to);
+                return false;
+            }
+        }
+        to.data[i] = from.data[i];
+        to.linesize[i] = from.linesize[i];
+    }
+    to.extended_data = to.data;
+    return true;
+}
 } // namespace
 
 Vorq_FFmpegVideo::Vorq_FFmpegVideo(AVFormatContext* input, AVFormatContext* output, int videoIndex, int frameRate,
@@ -43,11 +68,12 @@ Vorq_FFmpegVideo::Vorq_FFmpegVideo(AVFormatContext* input, AVFormatContext* outp
 {
     logInfo("init video...");
     destFrame.reset(av_frame_alloc());
+    cameraPicture.reset(av_frame_alloc());
     packet.reset(av_packet_alloc());
     const AVCodecParameters* camera = (input && videoIndex >= 0 && static_cast<unsigned>(videoIndex) < input->nb_streams)
                                           ? input->streams[videoIndex]->codecpar
                                           : nullptr;
-    if (destFrame && packet && InitVideoEncoder(camera, frameRate) && AddVideoStream()) {
+    if (destFrame && cameraPicture && packet && InitVideoEncoder(camera, frameRate) && AddVideoStream()) {
         destFrame->format = encoder->pix_fmt;
         destFrame->width = encoder->width;
         destFrame->height = encoder->height;
@@ -174,6 +200,8 @@ void Vorq_FFmpegVideo::VideoEncodeLoop()
         if (adaptive) keepUp(av_gettime_relative() - begin);
     }
     if (dropped > 0) logInfo("Video encoder fell behind: %lld pictures were left out\n", static_cast<long long>(dropped.load()));
+    logInfo("Video encoder: %lld pictures taken as the camera gave them, %lld converted\n",
+            static_cast<long long>(passedAsIs), static_cast<long long>(converted));
     if (!ready) return;
     // Frames the encoder still holds belong in the file too.
     QMutexLocker writeLocker(&writeLock);
@@ -236,13 +264,40 @@ void Vorq_FFmpegVideo::keepUp(int64_t encodeUs)
     warmUp = std::max(1, settings.frameRate / 3);
 }
 
+bool Vorq_FFmpegVideo::takesAsIs(const AVFrame& frame) const
+{
+    // Full range needs the scaler's conversion to the limited range the
+    // stream declares; a picture without a buffer of its own cannot be
+    // referenced; rows stored bottom-up are left to the scaler, which takes
+    // them, rather than to every encoder.
+    if (frame.width != encoder->width || frame.height != encoder->height || frame.format != encoder->pix_fmt ||
+        frame.color_range == AVCOL_RANGE_JPEG || !frame.buf[0])
+        return false;
+    const int planes = av_pix_fmt_count_planes(encoder->pix_fmt);
+    if (planes <= 0) return false;
+    for (int plane = 0; plane < planes; ++plane)
+        if (!frame.data[plane] || frame.linesize[plane] <= 0) return false;
+    return true;
+}
+
 void Vorq_FFmpegVideo::encodeFrame(const AVFrame& frame)
 {
     if (frame.width <= 0 || frame.height <= 0 || frame.format < 0) return;
-    if (!scaler) scaler = std::make_unique<FrameScaler>(encoder->width, encoder->height, encoder->pix_fmt, SWS_BICUBIC);
-    // The encoder may still reference the previous picture.
-    if (av_frame_make_writable(destFrame.get()) < 0) return;
-    if (!scaler->scale(frame, destFrame->data, destFrame->linesize)) return;
+    AVFrame* picture = destFrame.get();
+    if (takesAsIs(frame)) {
+        // Already the encoder's picture: a reference, not a copy. The frame
+        // is shared with the preview, so only the reference gets our fields.
+        if (!referencePixels(frame, *cameraPicture)) return;
+        picture = cameraPicture.get();
+        ++passedAsIs;
+    } else {
+        if (!scaler)
+            scaler = std::make_unique<FrameScaler>(encoder->width, encoder->height, encoder->pix_fmt, SWS_BICUBIC);
+        // The encoder may still reference the previous picture.
+        if (av_frame_make_writable(destFrame.get()) < 0) return;
+        if (!scaler->scale(frame, destFrame->data, destFrame->linesize)) return;
+        ++converted;
+    }
 
     // Capture time relative to the start of the recording; strictly
     // increasing, as the container requires.
@@ -250,12 +305,14 @@ void Vorq_FFmpegVideo::encodeFrame(const AVFrame& frame)
     int64_t pts = av_rescale_q(captured - timeOrigin, kMicroseconds, encoder->time_base);
     pts = std::max(pts, lastPts + 1);
     lastPts = pts;
-    destFrame->pts = pts;
+    picture->pts = pts;
     // Also when the camera delivers fewer frames than asked for.
     const int64_t keyInterval = av_rescale_q(kKeyFrameSeconds, AVRational{1, 1}, encoder->time_base);
-    destFrame->pict_type =
+    picture->pict_type =
         (lastKeyPts < 0 || pts - lastKeyPts >= keyInterval) ? AV_PICTURE_TYPE_I : AV_PICTURE_TYPE_NONE;
-    Encode(destFrame.get());
+    Encode(picture);
+    // The camera's buffer goes back as soon as the encoder has its copy.
+    av_frame_unref(cameraPicture.get());
 }
 
 void Vorq_FFmpegVideo::Encode(AVFrame* frame)

@@ -51,6 +51,8 @@ signals:
 private:
     bool InitVideoEncoder(const AVCodecParameters* camera, int frameRate);
     bool AddVideoStream();
+    // True when the frame is already the picture the encoder takes.
+    bool takesAsIs(const AVFrame& frame) const;
     void encodeFrame(const AVFrame& frame);
     // Moves libx264 to a faster preset when pictures take longer to encode
     // than they take to arrive; encodeUs: the last picture's time.
@@ -64,7 +66,8 @@ private:
     AVFormatContext* output;
     vorq::media::CodecContextPtr encoder;
     std::unique_ptr<vorq::media::FrameScaler> scaler;
-    vorq::media::FramePtr destFrame;
+    vorq::media::FramePtr destFrame;    // the scaler's output
+    vorq::media::FramePtr cameraPicture; // a reference to a camera frame taken as it is
     vorq::media::PacketPtr packet;
     AVStream* outStream = nullptr;
     std::string fileName;
@@ -74,6 +77,8 @@ private:
     int64_t lastKeyPts = -1;
     bool ready = false;
     std::atomic<int64_t> written{0};
+    int64_t passedAsIs = 0;
+    int64_t converted = 0;
 
     vorq::media::H264Encoder::Settings settings;
     bool adaptive = false;

@@ -3,6 +3,10 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
 
 #include "MediaFileReport.h"
 #include "RecordingFixture.h"
@@ -169,5 +173,60 @@ TEST_F(MediaRecordingTest, RepeatedCaptureAndRecordingCycles)
         const MediaFileReport report = MediaFileReport::read(path);
         ASSERT_TRUE(report.opened) << "cycle " << cycle;
         ASSERT_TRUE(report.video() && report.audio()) << "cycle " << cycle;
+    }
+}
+
+// A camera picture already in the encoder's format goes in by reference; the
+// file shows the same as when that picture comes in another layout and is
+// converted, and the preview keeps running from the shared frames.
+TEST_F(MediaRecordingTest, PicturesInTheEncodersFormatAreEncodedAsTheyAre)
+{
+    struct Take {
+        std::string layout;
+        std::string path;
+        long long asIs = -1;
+        long long converted = -1;
+    };
+    std::vector<Take> takes{{"", dir.file("as-is.mp4")}, {",format=nv12", dir.file("converted.mp4")}};
+    for (Take& take : takes) {
+        TearDown();
+        startPreview("smptebars=size={size}:rate={rate},realtime,format=yuv420p" + take.layout, toneGraph(48000, 2),
+                     "320x240");
+        LogCapture log;
+        const int before = pictures;
+        record(take.path, 1500);
+        EXPECT_GT(pictures, before + 10) << take.layout;
+        const std::string text = log.text();
+        // "Video encoder: <as is> pictures taken as the camera gave them, <converted> converted"
+        const std::string middle = " pictures taken as the camera gave them, ";
+        const size_t at = text.find(middle);
+        ASSERT_TRUE(at != std::string::npos && at > 0) << text;
+        take.asIs = std::atoll(text.c_str() + text.rfind(' ', at - 1) + 1);
+        take.converted = std::atoll(text.c_str() + at + middle.size());
+    }
+    EXPECT_GT(takes[0].asIs, 10);
+    EXPECT_EQ(takes[0].converted, 0);
+    EXPECT_EQ(takes[1].asIs, 0);
+    EXPECT_GT(takes[1].converted, 10);
+    // The camera's frames come marked intra; a key frame is still one in two seconds.
+    const std::string keys = runCommand("ffprobe -v error -select_streams v -show_entries packet=flags -of csv=p=0 '" +
+                                        takes[0].path + "' | grep -c K");
+    EXPECT_GE(std::atoi(keys.c_str()), 1) << keys;
+    EXPECT_LE(std::atoi(keys.c_str()), 2) << keys;
+
+    // The first pictures, every plane: the same key frame from the same pixels.
+    int status = -1;
+    const std::string stats = runCommand("ffmpeg -nostdin -v error -i '" + takes[0].path + "' -i '" + takes[1].path +
+                                             "' -filter_complex '[0:v]trim=end_frame=1[a];[1:v]trim=end_frame=1[b];"
+                                             "[a][b]psnr=stats_file=-' -f null -",
+                                         &status);
+    ASSERT_EQ(status, 0) << stats;
+    std::printf("%s", stats.c_str());
+    for (const char* plane : {"psnr_y:", "psnr_u:", "psnr_v:"}) {
+        const size_t at = stats.find(plane);
+        ASSERT_NE(at, std::string::npos) << stats;
+        const char* value = stats.c_str() + at + std::strlen(plane);
+        const double db = std::strncmp(value, "inf", 3) == 0 ? 1e9 : std::strtod(value, nullptr);
+        EXPECT_GT(db, 50) << plane << " " << stats;
     }
 }
