@@ -23,26 +23,6 @@ struct BeepOffset {
     double offsetMs; // sound minus picture
 };
 
-std::vector<double> beepOnsets(const std::string& path)
-{
-    std::vector<double> beeps;
-    int rate = 0;
-    double quietSince = -1;
-    for (const AudioChunk& chunk : decodeAudio(path, &rate)) {
-        for (size_t i = 0; i < chunk.samples.size(); ++i) {
-            const double t = chunk.time + static_cast<double>(i) / rate;
-            const float v = std::fabs(chunk.samples[i]);
-            if (v < 0.01f) {
-                if (quietSince < 0) quietSince = t;
-            } else if (v > 0.06f) {
-                if (quietSince >= 0 && t - quietSince > 0.2) beeps.push_back(t);
-                quietSince = -1;
-            }
-        }
-    }
-    return beeps;
-}
-
 double median(std::vector<double> v)
 {
     if (v.empty()) return NAN;

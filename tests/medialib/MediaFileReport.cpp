@@ -206,4 +206,24 @@ std::vector<AudioChunk> decodeAudio(const std::string& path, int* sampleRate)
     return out;
 }
 
+std::vector<double> beepOnsets(const std::string& path)
+{
+    std::vector<double> beeps;
+    int rate = 0;
+    double quietSince = -1;
+    for (const AudioChunk& chunk : decodeAudio(path, &rate)) {
+        for (size_t i = 0; i < chunk.samples.size(); ++i) {
+            const double t = chunk.time + static_cast<double>(i) / rate;
+            const float v = std::fabs(chunk.samples[i]);
+            if (v < 0.01f) {
+                if (quietSince < 0) quietSince = t;
+            } else if (v > 0.06f) {
+                if (quietSince >= 0 && t - quietSince > 0.2) beeps.push_back(t);
+                quietSince = -1;
+            }
+        }
+    }
+    return beeps;
+}
+
 } // namespace mediatest

@@ -56,5 +56,7 @@ struct AudioChunk {
 };
 // Decoded sound of the first audio stream (priming already removed).
 std::vector<AudioChunk> decodeAudio(const std::string& path, int* sampleRate);
+// Times at which the sound rises from silence (over 0.2 s of it) into a beep.
+std::vector<double> beepOnsets(const std::string& path);
 
 } // namespace mediatest
